@@ -1,0 +1,157 @@
+# Shared helpers for the end-to-end tests: a private X display with a window
+# manager, the real program copied alone into a fresh folder, and checks.
+# Usage in a test:  source "$(dirname "$0")/lib.sh"; e2e_init "$1"; ...; e2e_finish
+set -u
+
+E2E_FAILS=0
+E2E_PASSES=0
+E2E_PIDS=()
+E2E_APP_PID=""
+
+e2e_log() { printf '%s\n' "$*" >&2; }
+
+check() {  # check "description" command args...
+    local what=$1; shift
+    if "$@"; then
+        E2E_PASSES=$((E2E_PASSES + 1)); e2e_log "ok   - $what"
+    else
+        E2E_FAILS=$((E2E_FAILS + 1)); e2e_log "FAIL - $what"
+    fi
+}
+
+check_eq() {  # check_eq "description" expected actual
+    if [ "$2" = "$3" ]; then
+        E2E_PASSES=$((E2E_PASSES + 1)); e2e_log "ok   - $1"
+    else
+        E2E_FAILS=$((E2E_FAILS + 1)); e2e_log "FAIL - $1: expected [$2], got [$3]"
+    fi
+}
+
+e2e_cleanup() {
+    [ -n "$E2E_APP_PID" ] && kill "$E2E_APP_PID" 2>/dev/null
+    local pid
+    for pid in "${E2E_PIDS[@]}"; do kill "$pid" 2>/dev/null; done
+    sleep 0.2
+    for pid in "${E2E_PIDS[@]}"; do kill -9 "$pid" 2>/dev/null; done
+    [ -n "${E2E_DIR:-}" ] && [ -d "$E2E_DIR" ] && rm -rf "$E2E_DIR"
+}
+
+# Starts Xvfb on a free display and openbox on it; sets DISPLAY.
+e2e_init() {
+    E2E_BINARY=$(readlink -f "$1")
+    [ -x "$E2E_BINARY" ] || { e2e_log "no program at $1"; exit 2; }
+    trap e2e_cleanup EXIT
+    E2E_DIR=$(mktemp -d /tmp/banterly-e2e.XXXXXX)
+    local n
+    for n in $(seq 90 190); do
+        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
+        local xpid=$!
+        local i
+        for i in $(seq 1 50); do
+            if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then break; fi
+            kill -0 "$xpid" 2>/dev/null || break
+            sleep 0.1
+        done
+        if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
+            E2E_PIDS+=("$xpid"); export DISPLAY=":$n"; break
+        fi
+        kill "$xpid" 2>/dev/null
+    done
+    [ -n "${DISPLAY:-}" ] || { e2e_log "no free X display"; exit 2; }
+    openbox >"$E2E_DIR/openbox.log" 2>&1 &
+    E2E_PIDS+=("$!")
+    local i
+    for i in $(seq 1 50); do
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        sleep 0.1
+    done
+    export QT_QPA_PLATFORM=xcb
+    unset WAYLAND_DISPLAY
+    E2E_APPDIR="$E2E_DIR/app"
+    mkdir -p "$E2E_APPDIR"
+    cp "$E2E_BINARY" "$E2E_APPDIR/banterly"
+}
+
+# Starts the program in its folder (files placed there beforehand are used)
+# and waits for the toolbar.
+e2e_start_app() {
+    (cd "$E2E_APPDIR" && exec ./banterly >"$E2E_DIR/app.out" 2>&1) &
+    E2E_APP_PID=$!
+    E2E_TOOLBAR=$(e2e_wait_window '^Banterly$') || { e2e_log "toolbar did not appear"; return 1; }
+    sleep 0.3
+}
+
+e2e_app_alive() { kill -0 "$E2E_APP_PID" 2>/dev/null; }
+
+# Waits until exactly one visible window has a title matching the pattern
+# (an anchored regular expression) and prints its id.
+e2e_wait_window() {
+    local pattern=$1 timeout=${2:-10} i ids
+    for i in $(seq 1 $((timeout * 10))); do
+        ids=$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null | head -1)
+        if [ -n "$ids" ]; then echo "$ids"; return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+# Waits until no visible window has a title matching the pattern.
+e2e_wait_gone() {
+    local pattern=$1 timeout=${2:-5} i
+    for i in $(seq 1 $((timeout * 10))); do
+        [ -z "$(xdotool search --onlyvisible --name "$pattern" 2>/dev/null)" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Client area of a window: prints "x y width height" in pixels.
+e2e_client_geometry() {
+    xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+        /^  Width:/{w=$2} /^  Height:/{h=$2} END{print x, y, w, h}'
+}
+
+# Frame extents of a window: prints "left right top bottom".
+e2e_frame_extents() {
+    xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'
+}
+
+# Outer frame of a window: prints "x y width height".
+e2e_outer_geometry() {
+    local x y w h l r t b
+    read -r x y w h <<<"$(e2e_client_geometry "$1")"
+    read -r l r t b <<<"$(e2e_frame_extents "$1")"
+    echo "$((x - l)) $((y - t)) $((w + l + r)) $((h + t + b))"
+}
+
+e2e_has_state() {  # e2e_has_state WINDOW _NET_WM_STATE_ABOVE
+    xprop -id "$1" _NET_WM_STATE | grep -q "$2"
+}
+
+# Clicks at a point of a window's client area (pixels from its top-left).
+e2e_click() {  # e2e_click WINDOW x y [button]
+    xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click "${4:-1}"
+    sleep 0.3
+}
+
+e2e_screen_width() { xdpyinfo | awk '/dimensions:/{split($2, a, "x"); print a[1]}'; }
+
+# Waits for the program to end; prints its exit code.
+e2e_wait_exit() {
+    local timeout=${1:-5} i
+    for i in $(seq 1 $((timeout * 10))); do
+        if ! e2e_app_alive; then wait "$E2E_APP_PID" 2>/dev/null; echo $?; return 0; fi
+        sleep 0.1
+    done
+    return 1
+}
+
+e2e_finish() {
+    e2e_log "$E2E_PASSES passed, $E2E_FAILS failed"
+    [ "$E2E_FAILS" -eq 0 ] && [ "$E2E_PASSES" -gt 0 ]
+    exit $?
+}
+
+# Asks the window manager to close a window, as its close box does.
+e2e_close_window() { wmctrl -i -c "$1"; sleep 0.3; }

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# The toolbar on a first start: its settings file, its place and its topmost
+# state; a stored AlwaysOnTop=0 does not take effect at start-up; closing the
+# toolbar ends the program.
+source "$(dirname "$0")/lib.sh"
+e2e_init "$1"
+
+e2e_start_app || exit 1
+dir=$E2E_APPDIR
+expected=$(printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\nPhraseList=%s/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/chatcontacts.lis\r\nWebSitesList=%s/websites.lis\r\n' "$dir" "$dir" "$dir")
+check_eq "first start writes banterly.ini with the six defaults" "$expected" "$(cat "$dir/banterly.ini")"
+check "first start writes no warning to the log" test ! -s "$dir/banterly.log"
+
+read -r ox oy ow oh <<<"$(e2e_outer_geometry "$E2E_TOOLBAR")"
+half=$(( $(e2e_screen_width) / 2 ))
+check_eq "toolbar's outer left edge is at half the screen width" "$half" "$ox"
+check_eq "toolbar's top is at 0" "0" "$oy"
+read -r cx cy cw ch <<<"$(e2e_client_geometry "$E2E_TOOLBAR")"
+check_eq "toolbar's client area is 3330 x 315 twips" "222 21" "$cw $ch"
+check "toolbar is kept above other windows" e2e_has_state "$E2E_TOOLBAR" _NET_WM_STATE_ABOVE
+
+e2e_close_window "$E2E_TOOLBAR"
+rc=$(e2e_wait_exit 5)
+check "closing the toolbar ends the program" test -n "$rc"
+check_eq "the program ends with exit code 0" "0" "$rc"
+
+# A stored AlwaysOnTop=0 is applied only later (card or options); start-up
+# always puts the toolbar on top.
+sed -i 's/^AlwaysOnTop=1/AlwaysOnTop=0/' "$dir/banterly.ini"
+e2e_start_app || exit 1
+check "with AlwaysOnTop=0 the toolbar is still on top after start-up" \
+    e2e_has_state "$E2E_TOOLBAR" _NET_WM_STATE_ABOVE
+e2e_close_window "$E2E_TOOLBAR"
+e2e_wait_exit 5 >/dev/null
+
+e2e_finish

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Banterly needs to build, run and test, when
+# any of them is missing. Debian 12; run as root (or with sudo available).
+set -euo pipefail
+
+packages=(
+  cmake make g++ ccache pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  fonts-dejavu-core
+  # end-to-end tests: a virtual display, a window manager, and the tools that
+  # drive and read windows and the clipboard
+  xvfb openbox xdotool xclip x11-utils wmctrl imagemagick
+  # fuzz targets (libFuzzer comes with clang's runtime)
+  clang libclang-rt-14-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+[ "$(id -u)" -eq 0 ] || as_root=(sudo)
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update
+DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y --no-install-recommends "${missing[@]}"

@@ -1,0 +1,177 @@
+#include "app/frmToolbar1.h"
+
+#include "app/ToolbarIcons.h"
+#include "app/WindowControl.h"
+#include "app/Windows.h"
+#include "contacts/ContactStore.h"
+#include "contacts/ContactTransfer.h"
+#include "contacts/frmContactDetails.h"
+#include "files/ErrorLog.h"
+#include "options/frmOptions.h"
+#include "platform/Platform.h"
+#include "platform/Twips.h"
+#include "settings/Settings.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QMouseEvent>
+#include <exception>
+
+QString StartTime;
+int16_t ShowCurrentTime = -1;
+
+namespace {
+const QColor kLightGrey(192, 192, 192);
+const QColor kDarkBlue(0, 0, 192);
+const QColor kRed(255, 0, 0);
+
+struct ButtonSpec {
+    int left;
+    const char* tooltip;
+    QSize iconSize;
+};
+const ButtonSpec kButtons[4] = {
+    {0, "Add new person to Contacts List", {16, 15}},
+    {360, "Find and Record Peoples details", {16, 15}},
+    {720, "List of Phrases to Use in Chatting", {24, 22}},
+    {1080, "Help and Options Setup", {16, 15}},
+};
+} // namespace
+
+void ClockLabel::mousePressEvent(QMouseEvent* e)
+{
+    e->accept();
+    emit clicked();
+}
+
+void ClockLabel::mouseDoubleClickEvent(QMouseEvent* e) { e->accept(); }
+
+void RunStartupStep(const char* what, void (*step)())
+{
+    try {
+        step();
+    } catch (const std::exception& e) {
+        const QString message = QStringLiteral("Could not load the %1: %2")
+                                    .arg(QString::fromLatin1(what), QString::fromLocal8Bit(e.what()));
+        LogError(message);
+        platform().MessageBox(message);
+    }
+}
+
+frmToolbar1::frmToolbar1()
+{
+    setWindowTitle(QStringLiteral("Banterly"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kLightGrey);
+    setPalette(pal);
+    setFixedSize(TwipsToPixels(3330), TwipsToPixels(315));
+
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(QStringLiteral("cmdButton%1").arg(i));
+        b->setGeometry(TwipsRect(kButtons[i].left, 0, 355, 315));
+        b->setToolTip(QString::fromLatin1(kButtons[i].tooltip));
+        b->setIcon(ToolbarIcon(i));
+        b->setIconSize(kButtons[i].iconSize);
+        b->setAutoRaise(false);
+        b->setFocusPolicy(Qt::TabFocus);
+        connect(b, &QToolButton::clicked, this, [this, i] { cmdButton_Click(i); });
+        cmdButton[i] = b;
+    }
+
+    lblTime = new ClockLabel(QStringLiteral("12:33:22 PM"), this);
+    lblTime->setObjectName(QStringLiteral("lblTime"));
+    lblTime->setGeometry(TwipsRect(1620, 90, 915, 195));
+    lblTime->setToolTip(QStringLiteral("Double Click to toggle current time and time started"));
+    lblTime->setAutoFillBackground(true);
+    QFont clockFont(QStringLiteral("MS Sans Serif"));
+    clockFont.setPixelSize(11);
+    lblTime->setFont(clockFont);
+    QPalette lp = lblTime->palette();
+    lp.setColor(QPalette::Window, kLightGrey);
+    lblTime->setPalette(lp);
+    SetClockColour(kDarkBlue);
+    connect(lblTime, &ClockLabel::clicked, this, &frmToolbar1::lblTime_Click);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &frmToolbar1::Timer1_Timer);
+    Timer1->start();
+}
+
+void frmToolbar1::SetClockColour(const QColor& colour)
+{
+    QPalette lp = lblTime->palette();
+    lp.setColor(QPalette::WindowText, colour);
+    lblTime->setPalette(lp);
+}
+
+void frmToolbar1::Load()
+{
+    Platform& p = platform();
+    StartTime = FormatTimeOfDay(p.Now().time());
+    ShowCurrentTime = -1;
+    setWindowTitle(QStringLiteral("Banterly"));
+    MoveWindow(*this, p.ScreenWidthTwips() / 2, 0);
+    SetTopmost(*this, -1);
+    p.DoEvents();
+    RunStartupStep("settings", LoadSettings);
+    RunStartupStep("contacts", LoadContacts);
+}
+
+void frmToolbar1::cmdButton_Click(int index)
+{
+    switch (index) {
+    case 0:
+        if (!AddContact())
+            return;
+        ShowContactDetails();
+        ShowContactOnCard(ContactDetails());
+        break;
+    case 1:
+        ShowContactList();
+        break;
+    case 2:
+        ShowPhrases();
+        break;
+    case 3: {
+        frmOptions& options = Options();
+        options.show();
+        options.raise();
+        options.activateWindow();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void frmToolbar1::lblTime_Click()
+{
+    if (ShowCurrentTime) {
+        lblTime->setText(QStringLiteral("Started ") + StartTime);
+        SetClockColour(kRed);
+        ShowCurrentTime = 0;
+    } else {
+        lblTime->setText(FormatTimeOfDay(platform().Now().time()));
+        SetClockColour(kDarkBlue);
+        ShowCurrentTime = -1;
+    }
+}
+
+void frmToolbar1::Timer1_Timer()
+{
+    if (ShowCurrentTime)
+        lblTime->setText(FormatTimeOfDay(platform().Now().time()));
+    else
+        lblTime->setText(QStringLiteral("Started ") + StartTime);
+}
+
+void frmToolbar1::closeEvent(QCloseEvent* e)
+{
+    // Closing the toolbar ends the program at once; no other window runs
+    // its closing logic.
+    e->accept();
+    QCoreApplication::exit(0);
+}

@@ -1,0 +1,230 @@
+#include "platform/IniFile.h"
+
+#include "platform/TextCodec.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <vector>
+
+namespace Ini {
+namespace {
+
+struct Line {
+    qsizetype start = 0;   // offset of the first byte
+    qsizetype end = 0;     // offset after the text, before the line ending
+    qsizetype next = 0;    // offset after the line ending
+};
+
+std::vector<Line> SplitLines(const QByteArray& content)
+{
+    std::vector<Line> lines;
+    const qsizetype n = content.size();
+    qsizetype i = 0;
+    while (i < n) {
+        Line line;
+        line.start = i;
+        while (i < n && content[i] != '\r' && content[i] != '\n')
+            ++i;
+        line.end = i;
+        if (i < n && content[i] == '\r')
+            ++i;
+        if (i < n && content[i] == '\n' && (i == line.end || content[i - 1] == '\r'))
+            ++i;
+        line.next = i;
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+QByteArrayView Trim(QByteArrayView v)
+{
+    qsizetype a = 0, b = v.size();
+    while (a < b && IsBlank(v[a]))
+        ++a;
+    while (b > a && IsBlank(v[b - 1]))
+        --b;
+    return v.sliced(a, b - a);
+}
+
+enum class Kind { Other, Comment, Section, Key };
+
+struct Parsed {
+    Kind kind = Kind::Other;
+    QByteArrayView name;   // section or key name as written, trimmed
+    QByteArrayView value;  // raw value, trimmed (keys only)
+};
+
+Parsed Parse(const QByteArray& content, const Line& line)
+{
+    Parsed p;
+    QByteArrayView text = Trim(QByteArrayView(content).sliced(line.start, line.end - line.start));
+    if (text.isEmpty())
+        return p;
+    if (text[0] == ';') {
+        p.kind = Kind::Comment;
+    } else if (text[0] == '[') {
+        const qsizetype close = text.indexOf(']');
+        p.kind = Kind::Section;
+        p.name = Trim(close < 0 ? text.sliced(1) : text.sliced(1, close - 1));
+    } else {
+        const qsizetype eq = text.indexOf('=');
+        if (eq < 0)
+            return p;
+        p.kind = Kind::Key;
+        p.name = Trim(text.first(eq));
+        p.value = Trim(text.sliced(eq + 1));
+    }
+    return p;
+}
+
+bool SameName(QByteArrayView written, const QString& wanted)
+{
+    return DecodeLine(written).compare(wanted, Qt::CaseInsensitive) == 0;
+}
+
+QString Unquote(QByteArrayView v)
+{
+    if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v[v.size() - 1] == v[0])
+        v = v.sliced(1, v.size() - 2);
+    return DecodeLine(v);
+}
+
+// Strips line breaks so that one value stays one line.
+QByteArray OneLine(const QString& text)
+{
+    QByteArray bytes = EncodeLine(text);
+    bytes.replace('\r', "").replace('\n', "");
+    return bytes;
+}
+
+// Where a section and key sit in the file.
+struct Location {
+    int sectionLine = -1;   // index of the first matching section header
+    int keyLine = -1;       // index of the first matching key line in it
+    int lastKeyLine = -1;   // last key line of that section
+};
+
+Location Locate(const QByteArray& content, const std::vector<Line>& lines,
+                const QString& section, const QString& key)
+{
+    Location loc;
+    bool inSection = false;
+    for (int i = 0; i < int(lines.size()); ++i) {
+        const Parsed p = Parse(content, lines[i]);
+        if (p.kind == Kind::Section) {
+            if (inSection)
+                break;  // the first matching section has ended
+            if (SameName(p.name, section)) {
+                inSection = true;
+                loc.sectionLine = i;
+            }
+        } else if (inSection && p.kind == Kind::Key) {
+            loc.lastKeyLine = i;
+            if (loc.keyLine < 0 && SameName(p.name, key))
+                loc.keyLine = i;
+        }
+    }
+    return loc;
+}
+
+} // namespace
+
+std::optional<QString> FindValue(const QByteArray& content, const QString& section,
+                                 const QString& key)
+{
+    const std::vector<Line> lines = SplitLines(content);
+    const Location loc = Locate(content, lines, section, key);
+    if (loc.keyLine < 0)
+        return std::nullopt;
+    return Unquote(Parse(content, lines[loc.keyLine]).value);
+}
+
+QByteArray SetValue(const QByteArray& content, const QString& section, const QString& key,
+                    const QString& value)
+{
+    const std::vector<Line> lines = SplitLines(content);
+    const Location loc = Locate(content, lines, section, key);
+    const QByteArray crlf("\r\n");
+    QByteArray out;
+    out.reserve(content.size() + key.size() + value.size() + section.size() + 8);
+
+    if (loc.sectionLine < 0) {
+        out = content;
+        if (!out.isEmpty() && !out.endsWith('\n') && !out.endsWith('\r'))
+            out += crlf;
+        out += '[' + OneLine(section) + ']' + crlf + OneLine(key) + '=' + OneLine(value) + crlf;
+        return out;
+    }
+    if (loc.keyLine >= 0) {
+        const Line& line = lines[loc.keyLine];
+        const QByteArrayView raw = QByteArrayView(content).sliced(line.start, line.end - line.start);
+        const qsizetype eq = raw.indexOf('=');
+        // Keep the key's own spelling and the blanks before it.
+        qsizetype keyEnd = eq;
+        while (keyEnd > 0 && IsBlank(raw[keyEnd - 1]))
+            --keyEnd;
+        out.append(content.constData(), line.start);
+        out.append(raw.first(keyEnd));
+        out.append('=');
+        out.append(OneLine(value));
+        out.append(content.constData() + line.end, content.size() - line.end);
+        return out;
+    }
+    const int after = loc.lastKeyLine >= 0 ? loc.lastKeyLine : loc.sectionLine;
+    const Line& line = lines[after];
+    out.append(content.constData(), line.next);
+    if (line.next == line.end)  // the last line had no line ending
+        out += crlf;
+    out += OneLine(key) + '=' + OneLine(value) + crlf;
+    out.append(content.constData() + line.next, content.size() - line.next);
+    return out;
+}
+
+std::optional<QString> ReadValue(const QString& file, const QString& section, const QString& key)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    // An INI file is small; anything beyond a few megabytes is not ours.
+    const QByteArray content = f.read(16 * 1024 * 1024);
+    return FindValue(content, section, key);
+}
+
+bool WriteValue(const QString& file, const QString& section, const QString& key,
+                const QString& value, QString* error)
+{
+    QByteArray content;
+    {
+        QFile f(file);
+        if (f.exists()) {
+            if (!f.open(QIODevice::ReadOnly)) {
+                if (error)
+                    *error = f.errorString();
+                return false;
+            }
+            content = f.readAll();
+            if (f.error() != QFileDevice::NoError) {
+                if (error)
+                    *error = f.errorString();
+                return false;
+            }
+        }
+    }
+    QSaveFile out(file);
+    if (!out.open(QIODevice::WriteOnly)) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    out.write(SetValue(content, section, key, value));
+    if (!out.commit()) {
+        if (error)
+            *error = out.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace Ini

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// The settings held from banterly.ini for the whole run.
+struct SettingsValues {
+    QString IniFile;           // program folder + "/banterly.ini"
+    QString ContactFilePath;   // [contacts] dataFile
+    QString PhraseListFile;    // [phrases] PhraseList
+    QString WebSitesListFile;  // [contacts] WebSitesList (kept, never opened)
+    int16_t AlwaysOnTop = 0;                    // [general] AlwaysOnTop: 1 = toolbar on top
+    int16_t HidePhraseListWhenDbleClicked = 0;  // [phrases]: 1 = hide after a double click
+    int16_t ShowStatFields = 0;                 // [contacts]: not 0 = stat fields shown
+};
+
+extern SettingsValues Settings;
+
+// Creates banterly.ini with defaults when it is missing, then reads it.
+void LoadSettings();
+void WriteDefaultSettings(const QString& iniFile);
+void SaveSettings();
+// Shows or hides the card's stat fields and sets the toolbar's topmost state.
+void ApplySettings();
+
+// The value of a key, trimmed; empty (and a warning in the log) when absent.
+QString ReadIni(const QString& iniFile, const QString& section, const QString& key);
+void WriteIni(const QString& section, const QString& key, const QString& value,
+              const QString& iniFile);
+QString CutAtNull(const QString& text);
+
+// A flag read from the text of a key: the leading decimal number, rounded to
+// the nearest whole number (halves to even). A number that does not fit 16
+// bits is logged and gives 0.
+int16_t FlagFromText(const QString& text, const QString& keyForLog = QString());

@@ -1,0 +1,23 @@
+#include "support/TestFolder.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+TestFolder::TestFolder() { m_dir.setAutoRemove(true); }
+
+void TestFolder::Write(const QString& name, const QByteArray& bytes) const
+{
+    QFile f(File(name));
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write(bytes);
+}
+
+QByteArray TestFolder::Read(const QString& name) const
+{
+    QFile f(File(name));
+    if (!f.open(QIODevice::ReadOnly))
+        return QByteArray();
+    return f.readAll();
+}
+
+bool TestFolder::Exists(const QString& name) const { return QFileInfo::exists(File(name)); }
