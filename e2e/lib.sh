@@ -78,8 +78,50 @@ e2e_init() {
 e2e_start_app() {
     (cd "$E2E_APPDIR" && exec ./banterly >"$E2E_DIR/app.out" 2>&1) &
     E2E_APP_PID=$!
-    E2E_TOOLBAR=$(e2e_wait_window '^Banterly$') || { e2e_log "toolbar did not appear"; return 1; }
+    E2E_TOOLBAR=$(e2e_wait_toolbar) || { e2e_log "toolbar did not appear"; return 1; }
     sleep 0.3
+}
+
+# The toolbar is the window titled "Banterly" whose client area is 222 x 21;
+# message boxes carry the same title.
+e2e_wait_toolbar() {
+    local timeout=${1:-10} i id
+    for i in $(seq 1 $((timeout * 10))); do
+        for id in $(xdotool search --onlyvisible --name '^Banterly$' 2>/dev/null); do
+            read -r _ _ w h <<<"$(e2e_client_geometry "$id")"
+            if [ "$w $h" = "222 21" ]; then echo "$id"; return 0; fi
+        done
+        sleep 0.1
+    done
+    return 1
+}
+
+# Visible message boxes of the program (titled "Banterly", not the toolbar).
+e2e_message_boxes() {
+    local id
+    for id in $(xdotool search --onlyvisible --name '^Banterly$' 2>/dev/null); do
+        [ "$id" = "${E2E_TOOLBAR:-}" ] || echo "$id"
+    done
+}
+
+# Presses Enter on every message box the program shows until none has
+# appeared for a quiet second (or the timeout passes); prints how many.
+e2e_dismiss_messages() {
+    local timeout=${1:-30} n=0 quiet=0 i id
+    for i in $(seq 1 $((timeout * 10))); do
+        id=$(e2e_message_boxes | head -1)
+        if [ -n "$id" ]; then
+            xdotool windowactivate --sync "$id" 2>/dev/null
+            xdotool key --window "$id" Return 2>/dev/null
+            n=$((n + 1)); quiet=0
+            sleep 0.3
+        else
+            quiet=$((quiet + 1))
+            [ "$quiet" -ge 10 ] && break
+            sleep 0.1
+        fi
+    done
+    echo "$n"
 }
 
 e2e_app_alive() { kill -0 "$E2E_APP_PID" 2>/dev/null; }
@@ -108,13 +150,13 @@ e2e_wait_gone() {
 
 # Client area of a window: prints "x y width height" in pixels.
 e2e_client_geometry() {
-    xwininfo -id "$1" | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
+    xwininfo -id "$1" 2>/dev/null | awk '/Absolute upper-left X/{x=$4} /Absolute upper-left Y/{y=$4}
         /^  Width:/{w=$2} /^  Height:/{h=$2} END{print x, y, w, h}'
 }
 
 # Frame extents of a window: prints "left right top bottom".
 e2e_frame_extents() {
-    xprop -id "$1" _NET_FRAME_EXTENTS | sed 's/.*= //; s/,//g'
+    xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | sed 's/.*= //; s/,//g'
 }
 
 # Outer frame of a window: prints "x y width height".

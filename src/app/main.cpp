@@ -3,6 +3,7 @@
 #include "platform/QtPlatform.h"
 
 #include <QApplication>
+#include <csignal>
 
 int main(int argc, char* argv[])
 {
@@ -10,6 +11,10 @@ int main(int argc, char* argv[])
     // keep itself above others; run through XWayland unless the user chose.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "xcb");
+
+    // A file-size limit must show up as a failed write (which is reported and
+    // leaves the old file whole), not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Banterly"));
