@@ -76,7 +76,7 @@ e2e_init() {
 # Starts the program in its folder (files placed there beforehand are used)
 # and waits for the toolbar.
 e2e_start_app() {
-    (cd "$E2E_APPDIR" && exec ./banterly >"$E2E_DIR/app.out" 2>&1) &
+    (cd "$E2E_APPDIR" && exec ${E2E_LAUNCHER:-} ./banterly >>"$E2E_DIR/app.out" 2>&1) &
     E2E_APP_PID=$!
     E2E_TOOLBAR=$(e2e_wait_toolbar) || { e2e_log "toolbar did not appear"; return 1; }
     sleep 0.3
@@ -197,3 +197,39 @@ e2e_finish() {
 
 # Asks the window manager to close a window, as its close box does.
 e2e_close_window() { wmctrl -i -c "$1"; sleep 0.3; }
+
+# --- reliability helpers -------------------------------------------------
+
+# Writes a contact file of N contacts with thirteen realistic fields each.
+e2e_make_contacts() {  # e2e_make_contacts N FILE
+    awk -v n="$1" 'BEGIN {
+        d = sprintf("%c", 31)
+        split("Blue Wolf Kat Moon Zed Rain Ash Pip Lux Oak", nick, " ")
+        for (i = 1; i <= n; i++) {
+            for (f = 0; f < 82; f++) v[f] = ""
+            v[0] = sprintf("CHAT127%03d", i % 1000)
+            v[18] = "Met in the evening room; talks about films, hiking and old computers " i
+            v[24] = nick[i % 10 + 1] "_" i
+            v[25] = (i % 2) ? "M" : "F"
+            v[26] = "Person Number " i
+            v[40] = "person" i "@example.org"
+            v[41] = "http://www.example.org/~person" i "/"
+            v[42] = 150 + i % 50
+            v[55] = "http://chat.example.org/rooms/lobby" (i % 7)
+            v[59] = "brown"
+            v[60] = 50 + i % 60
+            v[61] = "green"
+            v[79] = 18 + i % 60
+            line = ""
+            for (f = 0; f < 82; f++) line = line v[f] d
+            printf "%s\r\n", line
+        }
+    }' >"$2"
+}
+
+# Lines of a contact file whose delimiter count is not 82 (prints the count).
+e2e_bad_contact_lines() { awk -F"$(printf '\037')" 'NF != 83 { bad++ } END { print bad + 0 }' "$1"; }
+
+# Sends a key to the window that has the keyboard focus.
+e2e_key() { xdotool key --clearmodifiers "$@"; sleep 0.2; }
+e2e_type() { xdotool type --delay 30 "$1"; sleep 0.2; }
