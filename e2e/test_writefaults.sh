@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The disk refuses writes: a file-size limit on the process, the data folder
+# removed while the program runs, a path that names a folder. Each failed save
+# is reported once (message box and log), the old file stays byte-identical,
+# the data stays in memory, and a save after the fault is gone succeeds.
+source "$(dirname "$0")/lib.sh"
+e2e_init "$1"
+dir=$E2E_APPDIR
+log="$dir/banterly.log"
+
+log_lines() { grep -c "$1" "$log" 2>/dev/null || echo 0; }
+
+# Adds a contact from the toolbar, types a chat name and presses Enter (OK).
+add_contact_and_ok() {
+    e2e_click "$E2E_TOOLBAR" 12 10
+    card=$(e2e_wait_window '^Banterly - Address Book$' 10) || return 1
+    xdotool windowactivate --sync "$card" 2>/dev/null
+    e2e_type "$1"
+    xdotool key Return
+    sleep 1
+}
+
+# --- a file-size limit makes the contact save fail
+e2e_make_contacts 32699 "$dir/chatcontacts.lis"
+cp "$dir/chatcontacts.lis" "$E2E_DIR/contacts.orig"
+E2E_LAUNCHER="prlimit --fsize=2000000 --" e2e_start_app || exit 1
+add_contact_and_ok "limited"
+check_eq "a save over the file-size limit shows one message" 1 "$(e2e_dismiss_messages 5)"
+check_eq "and logs one line" 1 "$(log_lines 'Could not save the contacts to')"
+check "the old contact file is byte-identical" cmp -s "$dir/chatcontacts.lis" "$E2E_DIR/contacts.orig"
+check "the program is still running" e2e_app_alive
+prlimit --pid "$E2E_APP_PID" --fsize=unlimited
+card=$(e2e_wait_window '^Banterly - Address Book$' 2)
+check "the card still shows the unsaved contact" test -n "$card"
+xdotool windowactivate --sync "$card" 2>/dev/null
+xdotool key Return
+sleep 1.5
+check_eq "once the limit is gone the next save shows nothing" 0 "$(e2e_dismiss_messages 2)"
+check_eq "and writes the kept contact" "limited" "$(tail -1 "$dir/chatcontacts.lis" | cut -d"$(printf '\037')" -f25)"
+check_eq "with every contact" 32700 "$(wc -l <"$dir/chatcontacts.lis")"
+e2e_close_window "$E2E_TOOLBAR"; e2e_wait_exit 5 >/dev/null
+
+# --- the data folder disappears while the program runs
+find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
+mkdir "$dir/data"
+printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
+    "$dir" "$dir" "$dir" >"$dir/banterly.ini"
+e2e_make_contacts 20 "$dir/data/chatcontacts.lis"
+e2e_start_app || exit 1
+rm -rf "$dir/data"
+add_contact_and_ok "orphan"
+check_eq "a save into a removed folder shows one message" 1 "$(e2e_dismiss_messages 5)"
+check_eq "and logs one line" 1 "$(log_lines 'Could not save the contacts to')"
+check "no folder is created behind the user's back" test ! -e "$dir/data"
+mkdir "$dir/data"
+card=$(e2e_wait_window '^Banterly - Address Book$' 2)
+xdotool windowactivate --sync "$card" 2>/dev/null
+xdotool key Return
+sleep 1
+check_eq "after the folder is back the save shows nothing" 0 "$(e2e_dismiss_messages 2)"
+check_eq "and the file holds all contacts kept in memory" 21 "$(wc -l <"$dir/data/chatcontacts.lis" 2>/dev/null)"
+e2e_close_window "$E2E_TOOLBAR"; e2e_wait_exit 5 >/dev/null
+
+# --- the phrase file's path names a folder
+find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
+mkdir -p "$dir/phrases.txt/keep"
+e2e_start_app || exit 1
+e2e_click "$E2E_TOOLBAR" 60 10
+sleep 1
+e2e_dismiss_messages 3 >/dev/null
+win=$(e2e_wait_window '^Phrases to Paste into Chat Sessions$' 5)
+check "the phrase window opens" test -n "$win"
+e2e_click "$win" 60 40 3
+e2e_key Down Down Down Return
+e2e_wait_window '^Adding Phrase to List$' 5 >/dev/null
+e2e_type "nowhere to go"
+xdotool key Return
+sleep 1
+check "saving the phrases over a folder is reported" test "$(e2e_dismiss_messages 3)" -ge 1
+check "the folder is left as it was" test -d "$dir/phrases.txt/keep"
+check "the program is still running" e2e_app_alive
+e2e_close_window "$E2E_TOOLBAR"; e2e_wait_exit 5 >/dev/null
+
+e2e_finish
