@@ -38,14 +38,6 @@ const ButtonSpec kButtons[4] = {
 };
 } // namespace
 
-void ClockLabel::mousePressEvent(QMouseEvent* e)
-{
-    e->accept();
-    emit clicked();
-}
-
-void ClockLabel::mouseDoubleClickEvent(QMouseEvent* e) { e->accept(); }
-
 void RunStartupStep(const char* what, void (*step)())
 {
     try {
