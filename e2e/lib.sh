@@ -155,3 +155,24 @@ e2e_finish() {
 
 # Asks the window manager to close a window, as its close box does.
 e2e_close_window() { wmctrl -i -c "$1"; sleep 0.3; }
+
+# --- options dialog ---
+
+# Polls a command until it succeeds or the time (seconds) runs out.
+e2e_wait_for() {  # e2e_wait_for SECONDS command args...
+    local timeout=$1 i; shift
+    for i in $(seq 1 $((timeout * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Gives a window the keyboard focus and types keys into it.
+e2e_keys() {  # e2e_keys WINDOW key...
+    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
+    shift
+    local k
+    for k in "$@"; do xdotool key "$k"; sleep 0.1; done
+    sleep 0.3
+}
