@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QChar>
 #include <QString>
+#include <QStringView>
 #include <array>
 
 // The fields of a contact that have a meaning; every other field of the 82 is
@@ -28,17 +32,40 @@ constexpr std::array<int, 12> CardFields = {Notes,  ChatName, Sex,  RealName, Em
 } // namespace ContactField
 
 // One contact: 82 text fields, numbered 0 to 81.
+//
+// A table of tens of thousands of contacts is kept compact: the fields live in
+// one UTF-8 buffer, each field followed by the byte 0xFF (a byte that never
+// occurs in UTF-8). Beside it the record keeps its search line: all fields
+// upper-cased, each followed by one space, in UTF-8, refreshed whenever a
+// field changes, so a search allocates nothing per record.
 class ContactRecord {
 public:
-    const QString& Field(int index) const { return m_fields[index]; }
-    void SetField(int index, const QString& text) { m_fields[index] = text; }
-    void Clear()
-    {
-        for (QString& f : m_fields)
-            f.clear();
-    }
-    bool operator==(const ContactRecord& other) const = default;
+    ContactRecord();
+
+    // The text of field 0 to 81; empty for any other index.
+    QString Field(int index) const;
+    // Sets field 0 to 81; other indexes are ignored.
+    void SetField(int index, const QString& text);
+    // Empties all 82 fields.
+    void Clear();
+    bool operator==(const ContactRecord& other) const { return m_text == other.m_text; }
+
+    // Reads a line: field k is the text between delimiter k and k + 1; text
+    // after the 82nd delimiter is ignored and missing fields are empty.
+    void AssignLine(QStringView line, QChar delimiter);
+    // The same for a line of 7-bit bytes only. Returns false, changing
+    // nothing, when the line holds any other byte.
+    bool AssignAsciiLine(QByteArrayView line, char delimiter);
+    // Appends the fields as UTF-8, each followed by the delimiter.
+    void AppendUtf8Line(QByteArray& out, char delimiter) const;
+    // The upper-cased search line in UTF-8 (fields joined by spaces).
+    QByteArrayView SearchText() const { return m_search; }
 
 private:
-    std::array<QString, ContactField::Count> m_fields;
+    // Byte range [begin, end) of a field inside m_text.
+    std::pair<qsizetype, qsizetype> Span(int index) const;
+    void RefreshSearch();
+
+    QByteArray m_text;   // 82 fields, each followed by 0xFF
+    QByteArray m_search; // upper-cased, each field followed by a space
 };
