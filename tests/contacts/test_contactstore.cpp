@@ -428,6 +428,30 @@ private slots:
         QVERIFY(QDir(folder->Path()).entryList(QDir::Files | QDir::Hidden).filter(".lis.").isEmpty());
     }
 
+    void largeFileIsReadWholeAcrossBlocks()
+    {
+        // About 9 MB in lines of changing length and line ends, so lines
+        // straddle the reader's block boundaries.
+        QByteArray bytes;
+        int n = 0;
+        while (bytes.size() < 9 * 1024 * 1024) {
+            ++n;
+            bytes += Line({{24, "name" + QByteArray::number(n)}, {18, QByteArray(n % 997, 'n')}});
+            if (n % 3 == 0)
+                bytes.chop(1); // CR alone
+            else if (n % 3 == 1)
+                bytes.remove(bytes.size() - 2, 1); // LF alone
+        }
+        Load(bytes);
+        QCOMPARE(ContactStore.ContactCount, int16_t(n));
+        for (int i = 1; i <= n; ++i) {
+            const ContactRecord& r = ContactStore.Contacts[i];
+            QCOMPARE(r.Field(24), "name" + QString::number(i));
+            QCOMPARE(r.Field(18).size(), i % 997);
+        }
+        QVERIFY(!ContactStore.ReadOnly);
+    }
+
     void limitsCountCharactersNotBytes()
     {
         // 32767 characters, twice as many bytes in UTF-8.
