@@ -1,40 +1,104 @@
 #include "contacts/ContactRecord.h"
 
+#include <cstdint>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
 constexpr char kEnd = '\xFF';
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHigh = 0x8080808080808080ull;
 
-// The shared buffers of an empty record: copies only take a reference.
-const QByteArray& EmptyText()
+// The shared buffer of an empty record: copies only take a reference.
+const QByteArray& EmptyData()
 {
-    static const QByteArray text(ContactField::Count, kEnd);
-    return text;
+    static const QByteArray data = QByteArray(ContactField::Count, kEnd) +
+                                   QByteArray(ContactField::Count, ' ');
+    return data;
 }
 
-const QByteArray& EmptySearch()
+// Eight bytes at a time: 0x80 in every byte equal to b, 0 in the others.
+inline uint64_t BytesEqual(uint64_t w, char b)
 {
-    static const QByteArray search(ContactField::Count, ' ');
-    return search;
+    const uint64_t x = w ^ (kOnes * static_cast<unsigned char>(b));
+    return ~(((x & ~kHigh) + ~kHigh) | x | ~kHigh);
 }
 
+// For 7-bit bytes only: 0x80 in every byte from 'a' to 'z'.
+inline uint64_t LowerCaseLetters(uint64_t w)
+{
+    const uint64_t fromA = w + kOnes * (0x80 - 'a');
+    const uint64_t pastZ = w + kOnes * (0x80 - 'z' - 1);
+    return fromA & ~pastZ & kHigh;
+}
+
+inline uint64_t Load(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline void Store(char* p, uint64_t w) { std::memcpy(p, &w, 8); }
+
+inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+
+// Writes the text form (delimiter -> 0xFF) and the search form (delimiter ->
+// space, letters upper-cased) of n 7-bit bytes.
+void TransformAscii(const char* src, qsizetype n, char delimiter, char* text, char* search)
+{
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t w = Load(src + i);
+        const uint64_t delim = (BytesEqual(w, delimiter) >> 7) * 0xFF;
+        Store(text + i, w | delim);
+        const uint64_t upper = w ^ (LowerCaseLetters(w) >> 2);
+        Store(search + i, (upper & ~delim) | (delim & (kOnes * ' ')));
+    }
+    for (; i < n; ++i) {
+        const char c = src[i];
+        text[i] = c == delimiter ? kEnd : c;
+        search[i] = c == delimiter ? ' ' : UpperAscii(c);
+    }
+}
+
+// True when every byte is below 0x80, leaving aside the byte `allowed`.
 bool IsSevenBit(QByteArrayView bytes, char allowed)
 {
-    unsigned char high = 0;
-    for (char c : bytes)
-        high |= static_cast<unsigned char>(c == allowed ? 0 : c);
-    return high < 0x80;
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    uint64_t high = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t w = Load(p + i);
+        high |= w & kHigh & ~BytesEqual(w, allowed);
+    }
+    for (; i < n; ++i)
+        if (p[i] != allowed)
+            high |= static_cast<unsigned char>(p[i]) & 0x80;
+    return high == 0;
+}
+
+// For 7-bit bytes only: how many equal the delimiter.
+int CountAscii(const char* p, qsizetype n, char delimiter)
+{
+    int count = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8)
+        count += int(((BytesEqual(Load(p + i), delimiter) >> 7) * kOnes) >> 56);
+    for (; i < n; ++i)
+        count += p[i] == delimiter;
+    return count;
 }
 
 // Where a line is cut: just after its 82nd delimiter, or its end when it has
 // fewer; `found` is how many delimiters lie before the cut.
 template <typename Char>
-qsizetype CutPoint(const Char* p, qsizetype n, Char delimiter, int& found)
+qsizetype CutAfter(const Char* p, qsizetype n, Char delimiter, int count, int& found)
 {
-    int count = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        count += p[i] == delimiter;
     if (count <= ContactField::Count) {
         found = count;
         return n;
@@ -47,12 +111,12 @@ qsizetype CutPoint(const Char* p, qsizetype n, Char delimiter, int& found)
 
 } // namespace
 
-ContactRecord::ContactRecord() : m_text(EmptyText()), m_search(EmptySearch()) {}
+ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Count) {}
 
 std::pair<qsizetype, qsizetype> ContactRecord::Span(int index) const
 {
-    const char* base = m_text.constData();
-    const char* end = base + m_text.size();
+    const char* base = m_data.constData();
+    const char* end = base + m_split;
     const char* p = base;
     for (int i = 0; i < index; ++i)
         p = static_cast<const char*>(std::memchr(p, kEnd, end - p)) + 1;
@@ -65,7 +129,7 @@ QString ContactRecord::Field(int index) const
     if (index < 0 || index >= ContactField::Count)
         return QString();
     const auto [b, e] = Span(index);
-    return QString::fromUtf8(m_text.constData() + b, e - b);
+    return QString::fromUtf8(m_data.constData() + b, e - b);
 }
 
 void ContactRecord::SetField(int index, const QString& text)
@@ -74,44 +138,48 @@ void ContactRecord::SetField(int index, const QString& text)
         return;
     const auto [b, e] = Span(index);
     const QByteArray utf8 = text.toUtf8();
-    if (QByteArrayView(m_text).sliced(b, e - b) == utf8)
+    if (QByteArrayView(m_data).sliced(b, e - b) == utf8)
         return;
     QByteArray next;
-    next.reserve(m_text.size() - (e - b) + utf8.size());
-    next.append(m_text.constData(), b).append(utf8).append(m_text.constData() + e, m_text.size() - e);
-    m_text = std::move(next);
-    RefreshSearch();
+    next.reserve(m_split - (e - b) + utf8.size());
+    next.append(m_data.constData(), b).append(utf8).append(m_data.constData() + e, m_split - e);
+    SetText(next);
 }
 
-void ContactRecord::Clear()
-{
-    m_text = EmptyText();
-    m_search = EmptySearch();
-}
+void ContactRecord::Clear() { *this = ContactRecord(); }
 
-void ContactRecord::RefreshSearch()
+void ContactRecord::SetText(QByteArrayView text)
 {
-    const qsizetype n = m_text.size();
-    const char* src = m_text.constData();
-    if (IsSevenBit(m_text, kEnd)) {
-        QByteArray search(n, Qt::Uninitialized);
-        char* d = search.data();
+    const qsizetype n = text.size();
+    if (IsSevenBit(text, kEnd)) {
+        QByteArray data(2 * n, Qt::Uninitialized);
+        char* d = data.data();
+        std::memcpy(d, text.data(), size_t(n));
         for (qsizetype i = 0; i < n; ++i) {
-            const char c = src[i];
-            d[i] = c == kEnd ? ' ' : (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+            const char c = text[i];
+            d[n + i] = c == kEnd ? ' ' : UpperAscii(c);
         }
-        m_search = std::move(search);
+        m_data = std::move(data);
+        m_split = n;
         return;
     }
-    QByteArray joined = m_text;
+    QByteArray joined = text.toByteArray();
     joined.replace(kEnd, ' ');
-    m_search = QString::fromUtf8(joined).toUpper().toUtf8();
+    const QByteArray search = QString::fromUtf8(joined).toUpper().toUtf8();
+    QByteArray data;
+    data.reserve(n + search.size());
+    data.append(text).append(search);
+    m_data = std::move(data);
+    m_split = n;
 }
 
 void ContactRecord::AssignLine(QStringView line, QChar delimiter)
 {
+    int count = 0;
+    for (QChar c : line)
+        count += c == delimiter;
     int found = 0;
-    const qsizetype cut = CutPoint(line.utf16(), line.size(), delimiter.unicode(), found);
+    const qsizetype cut = CutAfter(line.utf16(), line.size(), delimiter.unicode(), count, found);
     const QStringView used = line.first(cut);
     QByteArray text;
     if (delimiter.unicode() < 0x80) {
@@ -129,45 +197,55 @@ void ContactRecord::AssignLine(QStringView line, QChar delimiter)
         text.append(used.sliced(start).toUtf8());
     }
     text.append(ContactField::Count - found, kEnd);
-    m_text = std::move(text);
-    RefreshSearch();
+    SetText(text);
 }
 
 bool ContactRecord::AssignAsciiLine(QByteArrayView line, char delimiter)
 {
-    const char* p = line.data();
-    const qsizetype n = line.size();
-    unsigned char high = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        high |= static_cast<unsigned char>(p[i]);
-    if (high >= 0x80)
+    if (!IsSevenBit(line, '\0'))
         return false;
+    const char* p = line.data();
     int found = 0;
-    const qsizetype cut = CutPoint(p, n, delimiter, found);
+    const qsizetype cut =
+        CutAfter(p, line.size(), delimiter, CountAscii(p, line.size(), delimiter), found);
     const qsizetype size = cut + (ContactField::Count - found);
-    QByteArray text(size, Qt::Uninitialized);
-    QByteArray search(size, Qt::Uninitialized);
-    char* t = text.data();
-    char* s = search.data();
-    for (qsizetype i = 0; i < cut; ++i) {
-        const char c = p[i];
-        const bool d = c == delimiter;
-        t[i] = d ? kEnd : c;
-        s[i] = d ? ' ' : (c >= 'a' && c <= 'z') ? char(c - 32) : c;
-    }
-    std::memset(t + cut, kEnd, size - cut);
-    std::memset(s + cut, ' ', size - cut);
-    m_text = std::move(text);
-    m_search = std::move(search);
+    QByteArray data(2 * size, Qt::Uninitialized);
+    char* text = data.data();
+    char* search = text + size;
+    TransformAscii(p, cut, delimiter, text, search);
+    std::memset(text + cut, kEnd, size_t(size - cut));
+    std::memset(search + cut, ' ', size_t(size - cut));
+    m_data = std::move(data);
+    m_split = size;
     return true;
 }
 
 void ContactRecord::AppendUtf8Line(QByteArray& out, char delimiter) const
 {
     const qsizetype at = out.size();
-    out.append(m_text);
-    char* p = out.data() + at;
-    const qsizetype n = m_text.size();
-    for (qsizetype i = 0; i < n; ++i)
+    AppendText(out);
+    EndsToDelimiter(out.data() + at, m_split, delimiter);
+}
+
+void ContactRecord::EndsToDelimiter(char* p, qsizetype n, char delimiter)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i end = _mm_set1_epi8(kEnd);
+    const __m128i with = _mm_set1_epi8(delimiter);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i ends = _mm_cmpeq_epi8(v, end);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i),
+                         _mm_or_si128(_mm_andnot_si128(ends, v), _mm_and_si128(ends, with)));
+    }
+#endif
+    const uint64_t with8 = kOnes * static_cast<unsigned char>(delimiter);
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t w = Load(p + i);
+        const uint64_t ends = (BytesEqual(w, kEnd) >> 7) * 0xFF;
+        Store(p + i, (w & ~ends) | (with8 & ends));
+    }
+    for (; i < n; ++i)
         p[i] = p[i] == kEnd ? delimiter : p[i];
 }

@@ -48,7 +48,7 @@ public:
     void SetField(int index, const QString& text);
     // Empties all 82 fields.
     void Clear();
-    bool operator==(const ContactRecord& other) const { return m_text == other.m_text; }
+    bool operator==(const ContactRecord& other) const { return Text() == other.Text(); }
 
     // Reads a line: field k is the text between delimiter k and k + 1; text
     // after the 82nd delimiter is ignored and missing fields are empty.
@@ -58,14 +58,25 @@ public:
     bool AssignAsciiLine(QByteArrayView line, char delimiter);
     // Appends the fields as UTF-8, each followed by the delimiter.
     void AppendUtf8Line(QByteArray& out, char delimiter) const;
+    // For writing many records at once: appends the fields each followed by
+    // the byte 0xFF; EndsToDelimiter then turns those bytes of a whole block
+    // into the delimiter.
+    void AppendText(QByteArray& out) const { out.append(Text()); }
+    static void EndsToDelimiter(char* p, qsizetype n, char delimiter);
     // The upper-cased search line in UTF-8 (fields joined by spaces).
-    QByteArrayView SearchText() const { return m_search; }
+    QByteArrayView SearchText() const { return QByteArrayView(m_data).sliced(m_split); }
 
 private:
-    // Byte range [begin, end) of a field inside m_text.
+    QByteArrayView Text() const { return QByteArrayView(m_data).first(m_split); }
+    // Byte range [begin, end) of a field inside the text.
     std::pair<qsizetype, qsizetype> Span(int index) const;
-    void RefreshSearch();
+    // Takes a new text (82 fields, each followed by 0xFF) and makes its
+    // search line.
+    void SetText(QByteArrayView text);
 
-    QByteArray m_text;   // 82 fields, each followed by 0xFF
-    QByteArray m_search; // upper-cased, each field followed by a space
+    // One allocation per record: the text (82 fields, each followed by the
+    // byte 0xFF), then the search line (upper-cased, each field followed by
+    // a space).
+    QByteArray m_data;
+    qsizetype m_split = 0;
 };

@@ -248,9 +248,10 @@ QString WriteTable(QSaveFile& file)
     QByteArray block;
     block.reserve(kWriteChunk + 64 * 1024);
     for (int i = 1; i <= count; ++i) {
-        ContactStore.Contacts[i].AppendUtf8Line(block, kFileDelimiter);
+        ContactStore.Contacts[i].AppendText(block);
         block.append("\r\n", 2);
         if (block.size() >= kWriteChunk || i == count) {
+            ContactRecord::EndsToDelimiter(block.data(), block.size(), kFileDelimiter);
             if (!WriteAll(file, block))
                 return WriteFailure(file);
             block.resize(0);
