@@ -15,24 +15,8 @@ constexpr uint64_t kHigh = 0x8080808080808080ull;
 // The shared buffer of an empty record: copies only take a reference.
 const QByteArray& EmptyData()
 {
-    static const QByteArray data = QByteArray(ContactField::Count, kEnd) +
-                                   QByteArray(ContactField::Count, ' ');
+    static const QByteArray data(ContactField::Count, kEnd);
     return data;
-}
-
-// Eight bytes at a time: 0x80 in every byte equal to b, 0 in the others.
-inline uint64_t BytesEqual(uint64_t w, char b)
-{
-    const uint64_t x = w ^ (kOnes * static_cast<unsigned char>(b));
-    return ~(((x & ~kHigh) + ~kHigh) | x | ~kHigh);
-}
-
-// For 7-bit bytes only: 0x80 in every byte from 'a' to 'z'.
-inline uint64_t LowerCaseLetters(uint64_t w)
-{
-    const uint64_t fromA = w + kOnes * (0x80 - 'a');
-    const uint64_t pastZ = w + kOnes * (0x80 - 'z' - 1);
-    return fromA & ~pastZ & kHigh;
 }
 
 inline uint64_t Load(const char* p)
@@ -44,25 +28,11 @@ inline uint64_t Load(const char* p)
 
 inline void Store(char* p, uint64_t w) { std::memcpy(p, &w, 8); }
 
-inline char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
-
-// Writes the text form (delimiter -> 0xFF) and the search form (delimiter ->
-// space, letters upper-cased) of n 7-bit bytes.
-void TransformAscii(const char* src, qsizetype n, char delimiter, char* text, char* search)
+// Eight bytes at a time: 0x80 in every byte equal to b, 0 in the others.
+inline uint64_t BytesEqual(uint64_t w, char b)
 {
-    qsizetype i = 0;
-    for (; i + 8 <= n; i += 8) {
-        const uint64_t w = Load(src + i);
-        const uint64_t delim = (BytesEqual(w, delimiter) >> 7) * 0xFF;
-        Store(text + i, w | delim);
-        const uint64_t upper = w ^ (LowerCaseLetters(w) >> 2);
-        Store(search + i, (upper & ~delim) | (delim & (kOnes * ' ')));
-    }
-    for (; i < n; ++i) {
-        const char c = src[i];
-        text[i] = c == delimiter ? kEnd : c;
-        search[i] = c == delimiter ? ' ' : UpperAscii(c);
-    }
+    const uint64_t x = w ^ (kOnes * static_cast<unsigned char>(b));
+    return ~(((x & ~kHigh) + ~kHigh) | x | ~kHigh);
 }
 
 // True when every byte is below 0x80, leaving aside the byte `allowed`.
@@ -82,8 +52,8 @@ bool IsSevenBit(QByteArrayView bytes, char allowed)
     return high == 0;
 }
 
-// For 7-bit bytes only: how many equal the delimiter.
-int CountAscii(const char* p, qsizetype n, char delimiter)
+// How many bytes equal the delimiter.
+int CountBytes(const char* p, qsizetype n, char delimiter)
 {
     int count = 0;
     qsizetype i = 0;
@@ -107,6 +77,22 @@ qsizetype CutAfter(const Char* p, qsizetype n, Char delimiter, int count, int& f
     for (qsizetype i = 0;; ++i)
         if (p[i] == delimiter && ++found == ContactField::Count)
             return i + 1;
+}
+
+// A byte of a 7-bit record as its search line has it.
+inline char Folded(char c)
+{
+    return c == kEnd ? ' ' : (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
+
+// Whether the folded text holds the needle at position i (its first byte
+// already matched).
+inline bool FoldedMatchAt(const char* text, qsizetype i, QByteArrayView needle)
+{
+    for (qsizetype k = 1; k < needle.size(); ++k)
+        if (Folded(text[i + k]) != needle[k])
+            return false;
+    return true;
 }
 
 } // namespace
@@ -151,16 +137,9 @@ void ContactRecord::Clear() { *this = ContactRecord(); }
 void ContactRecord::SetText(QByteArrayView text)
 {
     const qsizetype n = text.size();
+    m_split = n;
     if (IsSevenBit(text, kEnd)) {
-        QByteArray data(2 * n, Qt::Uninitialized);
-        char* d = data.data();
-        std::memcpy(d, text.data(), size_t(n));
-        for (qsizetype i = 0; i < n; ++i) {
-            const char c = text[i];
-            d[n + i] = c == kEnd ? ' ' : UpperAscii(c);
-        }
-        m_data = std::move(data);
-        m_split = n;
+        m_data = text.toByteArray();
         return;
     }
     QByteArray joined = text.toByteArray();
@@ -170,7 +149,6 @@ void ContactRecord::SetText(QByteArrayView text)
     data.reserve(n + search.size());
     data.append(text).append(search);
     m_data = std::move(data);
-    m_split = n;
 }
 
 void ContactRecord::AssignLine(QStringView line, QChar delimiter)
@@ -207,17 +185,63 @@ bool ContactRecord::AssignAsciiLine(QByteArrayView line, char delimiter)
     const char* p = line.data();
     int found = 0;
     const qsizetype cut =
-        CutAfter(p, line.size(), delimiter, CountAscii(p, line.size(), delimiter), found);
+        CutAfter(p, line.size(), delimiter, CountBytes(p, line.size(), delimiter), found);
     const qsizetype size = cut + (ContactField::Count - found);
-    QByteArray data(2 * size, Qt::Uninitialized);
+    QByteArray data(size, Qt::Uninitialized);
     char* text = data.data();
-    char* search = text + size;
-    TransformAscii(p, cut, delimiter, text, search);
+    qsizetype i = 0;
+    for (; i + 8 <= cut; i += 8) {
+        const uint64_t w = Load(p + i);
+        Store(text + i, w | ((BytesEqual(w, delimiter) >> 7) * 0xFF));
+    }
+    for (; i < cut; ++i)
+        text[i] = p[i] == delimiter ? kEnd : p[i];
     std::memset(text + cut, kEnd, size_t(size - cut));
-    std::memset(search + cut, ' ', size_t(size - cut));
     m_data = std::move(data);
     m_split = size;
     return true;
+}
+
+bool ContactRecord::SearchLineContains(QByteArrayView needle, bool needleIs7Bit) const
+{
+    if (m_split < m_data.size()) {
+        const QByteArrayView line = QByteArrayView(m_data).sliced(m_split);
+        return memmem(line.data(), size_t(line.size()), needle.data(), size_t(needle.size()));
+    }
+    // A 7-bit record upper-cases to 7-bit text only.
+    if (needle.isEmpty() || !needleIs7Bit || needle.size() > m_split)
+        return needle.isEmpty();
+    const char* text = m_data.constData();
+    const qsizetype starts = m_split - needle.size() + 1; // possible start positions
+    const char first = needle[0];
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i end = _mm_set1_epi8(kEnd);
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i beforeA = _mm_set1_epi8('a' - 1);
+    const __m128i afterZ = _mm_set1_epi8('z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i wanted = _mm_set1_epi8(first);
+    for (; i + 16 <= starts; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        // 0xFF is negative as a signed byte, so it never counts as a letter.
+        const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmplt_epi8(v, afterZ));
+        const __m128i upper = _mm_sub_epi8(v, _mm_and_si128(lower, caseBit));
+        const __m128i ends = _mm_cmpeq_epi8(v, end);
+        const __m128i folded =
+            _mm_or_si128(_mm_andnot_si128(ends, upper), _mm_and_si128(ends, space));
+        unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(folded, wanted)));
+        while (hits) {
+            if (FoldedMatchAt(text, i + __builtin_ctz(hits), needle))
+                return true;
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; i < starts; ++i)
+        if (Folded(text[i]) == first && FoldedMatchAt(text, i, needle))
+            return true;
+    return false;
 }
 
 void ContactRecord::AppendUtf8Line(QByteArray& out, char delimiter) const

@@ -35,9 +35,11 @@ constexpr std::array<int, 12> CardFields = {Notes,  ChatName, Sex,  RealName, Em
 //
 // A table of tens of thousands of contacts is kept compact: the fields live in
 // one UTF-8 buffer, each field followed by the byte 0xFF (a byte that never
-// occurs in UTF-8). Beside it the record keeps its search line: all fields
-// upper-cased, each followed by one space, in UTF-8, refreshed whenever a
-// field changes, so a search allocates nothing per record.
+// occurs in UTF-8). A search looks at all fields upper-cased and joined by
+// spaces; for a record of 7-bit text that line is folded on the fly while
+// searching, and for any other record it is kept in the same buffer behind
+// the fields, refreshed whenever a field changes. Either way a search
+// allocates nothing per record.
 class ContactRecord {
 public:
     ContactRecord();
@@ -63,20 +65,21 @@ public:
     // into the delimiter.
     void AppendText(QByteArray& out) const { out.append(Text()); }
     static void EndsToDelimiter(char* p, qsizetype n, char delimiter);
-    // The upper-cased search line in UTF-8 (fields joined by spaces).
-    QByteArrayView SearchText() const { return QByteArrayView(m_data).sliced(m_split); }
+
+    // Whether the search line (all fields upper-cased, each followed by a
+    // space) contains `needle`, which is upper-cased UTF-8 and not empty;
+    // `needleIs7Bit` tells whether all its bytes are below 0x80.
+    bool SearchLineContains(QByteArrayView needle, bool needleIs7Bit) const;
 
 private:
     QByteArrayView Text() const { return QByteArrayView(m_data).first(m_split); }
     // Byte range [begin, end) of a field inside the text.
     std::pair<qsizetype, qsizetype> Span(int index) const;
-    // Takes a new text (82 fields, each followed by 0xFF) and makes its
-    // search line.
+    // Takes a new text (82 fields, each followed by 0xFF).
     void SetText(QByteArrayView text);
 
-    // One allocation per record: the text (82 fields, each followed by the
-    // byte 0xFF), then the search line (upper-cased, each field followed by
-    // a space).
+    // One allocation per record: the text, then, only when the text is not
+    // all 7-bit, its search line.
     QByteArray m_data;
     qsizetype m_split = 0;
 };

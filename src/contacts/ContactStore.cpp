@@ -159,13 +159,15 @@ void ReadContactFile(QFile& file, std::vector<ContactRecord>& table)
     const qint64 size = file.size();
     if (size > 0)
         table.reserve(size_t(std::min<qint64>(size / 128, kMaxLines)) + 2);
+    // A small file is read in one go (the extra byte meets its end).
+    const qint64 chunk = size > 0 ? std::clamp<qint64>(size + 1, 4096, kReadChunk) : 65536;
     QByteArray buffer;
     qsizetype held = 0;   // bytes of an unfinished line at the front of the buffer
     qint64 total = 0;
     for (;;) {
-        if (buffer.size() < held + kReadChunk)
-            buffer.resize(held + kReadChunk);
-        const qint64 got = file.read(buffer.data() + held, kReadChunk);
+        if (buffer.size() < held + chunk)
+            buffer.resize(held + chunk);
+        const qint64 got = file.read(buffer.data() + held, chunk);
         if (got < 0) {
             MakeReadOnly(ReadError(file.errorString()));
             return;
@@ -358,11 +360,11 @@ int16_t FindContact(int first, int last, const QString& text)
     const QByteArray needle = text.toUpper().toUtf8();
     first = std::max(first, 1);
     last = std::min({last, int(ContactStore.ContactCount), int(ContactStore.Contacts.size()) - 1});
+    const bool sevenBit = std::all_of(needle.begin(), needle.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     const auto& contacts = ContactStore.Contacts;
     for (int i = first; i <= last; ++i) {
-        const QByteArrayView line = contacts[i].SearchText();
-        if (needle.isEmpty() ||
-            memmem(line.data(), size_t(line.size()), needle.constData(), size_t(needle.size()))) {
+        if (needle.isEmpty() || contacts[i].SearchLineContains(needle, sevenBit)) {
             ContactStore.CurrentContact = static_cast<int16_t>(i);
             return static_cast<int16_t>(i);
         }

@@ -250,7 +250,7 @@ private slots:
     void findSearchesAllFieldsIgnoringCase()
     {
         Load(Line({{24, "Alpha"}, {25, "Beta"}}) + Line({{30, "zebra"}, {24, "Gamma"}}) +
-             Line({{26, "Ren\xc3\xa9"}}));
+             Line({{26, "Ren\xc3\xa9"}}) + Line({{81, "omega"}}));
         QCOMPARE(FindContact(0, 3, QStringLiteral("alpha")), int16_t(1));
         QCOMPARE(ContactStore.CurrentContact, int16_t(1));
         QCOMPARE(FindContact(0, 3, QStringLiteral("ZEBRA")), int16_t(2)); // a reserved field
@@ -259,6 +259,7 @@ private slots:
         QCOMPARE(FindContact(0, 3, QStringLiteral("REN\u00c9")), int16_t(3));
         QCOMPARE(FindContact(0, 3, QStringLiteral("ren\u00e9")), int16_t(3));
         QCOMPARE(FindContact(2, 3, QString()), int16_t(2)); // empty text: the first searched
+        QCOMPARE(FindContact(0, 4, QStringLiteral("Ega ")), int16_t(4)); // the line's very end
         QCOMPARE(fake->Count("Beep"), 0);
 
         ContactStore.CurrentContact = 2;
