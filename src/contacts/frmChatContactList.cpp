@@ -1,17 +1,176 @@
 #include "contacts/frmChatContactList.h"
 
+#include "app/WindowControl.h"
+#include "app/Windows.h"
+#include "contacts/ContactStore.h"
 #include "contacts/ContactTransfer.h"
+#include "contacts/frmContactDetails.h"
+#include "platform/Platform.h"
 #include "platform/Twips.h"
+
+namespace {
+const QColor kDarkBlue(0, 0, 128);
+const QColor kLightGrey(192, 192, 192);
+
+void SetColour(QWidget* w, QPalette::ColorRole role, const QColor& c)
+{
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+
+// The card, shown before it is filled (creating it shows it too).
+frmContactDetails& ShownCard()
+{
+    frmContactDetails& card = ContactDetails();
+    card.show();
+    return card;
+}
+} // namespace
 
 frmChatContactList::frmChatContactList()
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Chat Contacts"));
     setFixedSize(TwipsToPixels(2445), TwipsToPixels(3615));
+    setAutoFillBackground(true);
+    SetColour(this, QPalette::Window, kDarkBlue);
+
     const char* captions[3] = {"Add", "Find", "Delete"};
-    for (int i = 0; i < 3; ++i)
-        cmdToolbar[i] = new QPushButton(QString::fromLatin1(captions[i]), this);
-    lstNames = new QListWidget(this);
+    for (int i = 0; i < 3; ++i) {
+        auto* b = new QPushButton(QString::fromLatin1(captions[i]), this);
+        b->setObjectName(QStringLiteral("cmdToolbar%1").arg(i));
+        b->setGeometry(TwipsRect(810 * i, 0, 825, 375));
+        connect(b, &QPushButton::clicked, this, [this, i] { cmdToolbar_Click(i); });
+        cmdToolbar[i] = b;
+    }
+
+    Frame1 = new QFrame(this);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    Frame1->setFrameShape(QFrame::Box);
+    Frame1->setGeometry(TwipsRect(90, 360, 2265, 3165));
+    Frame1->setAutoFillBackground(true);
+    SetColour(Frame1, QPalette::Window, kDarkBlue);
+
+    lstNames = new QListWidget(Frame1);
+    lstNames->setObjectName(QStringLiteral("lstNames"));
+    lstNames->setGeometry(TwipsRect(90, 180, 2085, 2865));
+    lstNames->setSelectionMode(QAbstractItemView::SingleSelection);
+    lstNames->setSortingEnabled(false);
+    // Every line has the same height: the list then never measures each of
+    // thousands of lines when it is first shown.
+    lstNames->setUniformItemSizes(true);
+    QFont font(QStringLiteral("Comic Sans MS"));
+    font.setPointSizeF(9);
+    lstNames->setFont(font);
+    SetColour(lstNames, QPalette::Base, kLightGrey);
+    SetColour(lstNames, QPalette::Text, kDarkBlue);
+    // A click on a line, and any change of the selection (keyboard or
+    // program), is the list's click. Changes made by a refill are ignored at
+    // once; the others are handled once the list's own event is over, since
+    // opening a contact may refill this very list.
+    auto click = [this] {
+        if (ContactStore.FillingContactList || m_clickPending)
+            return;
+        m_clickPending = true;
+        QMetaObject::invokeMethod(this, [this] {
+            m_clickPending = false;
+            lstNames_Click();
+        }, Qt::QueuedConnection);
+    };
+    connect(lstNames, &QListWidget::currentRowChanged, this, click);
+    connect(lstNames, &QListWidget::itemClicked, this, click);
+
+    setTabOrder(lstNames, cmdToolbar[0]);
+    setTabOrder(cmdToolbar[0], cmdToolbar[1]);
+    setTabOrder(cmdToolbar[1], cmdToolbar[2]);
+    lstNames->setFocus();
 }
 
 void frmChatContactList::Load() { FillContactList(*lstNames); }
+
+void frmChatContactList::lstNames_Click()
+{
+    if (ContactStore.FillingContactList)
+        return;
+    const int row = lstNames->currentRow();
+    if (row < 0)
+        return;
+    if (IsContactDetailsLoaded())
+        ContactDetails().CatchUpDeactivation();
+    // The card's save may have refilled this list; the line chosen stays.
+    if (lstNames->currentRow() != row) {
+        ContactStore.FillingContactList = true;
+        lstNames->setCurrentRow(row);
+        ContactStore.FillingContactList = false;
+    }
+    ContactStore.CurrentContact = static_cast<int16_t>(row + 1);
+    ShowContactOnCard(ShownCard());
+}
+
+void frmChatContactList::cmdToolbar_Click(int index)
+{
+    if (IsContactDetailsLoaded())
+        ContactDetails().CatchUpDeactivation();
+    switch (index) {
+    case 0:
+        AddClicked();
+        break;
+    case 1:
+        FindClicked();
+        break;
+    case 2:
+        DeleteClicked();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmChatContactList::AddClicked()
+{
+    if (!AddContact())
+        return;
+    ShowContactDetails();
+    ShowContactOnCard(ContactDetails());
+    FillContactList(*lstNames);
+}
+
+void frmChatContactList::FindClicked()
+{
+    const QString text = platform().InputBox(QStringLiteral("Enter any text to search for"),
+                                             QStringLiteral("Finding Chatroom Contact"), QString(),
+                                             WindowLeft(*this), WindowTop(*this));
+    // The search starts at the selected contact itself, so the same text
+    // finds the same contact again; there is no wrap-around.
+    const int start = lstNames->currentRow() + 1;
+    const int found = FindContact(start, ContactStore.ContactCount, text);
+    if (found > 0) {
+        ContactStore.CurrentContact = static_cast<int16_t>(found);
+        ShowContactOnCard(ContactDetails());
+        FillContactList(*lstNames);
+    } else {
+        platform().Beep();
+    }
+}
+
+void frmChatContactList::DeleteClicked()
+{
+    if (lstNames->currentRow() == -1) {
+        platform().MessageBox(
+            QStringLiteral("BUG? - you shouldnt be able to delete a contact if none selected"));
+        return;
+    }
+    if (ContactStore.CurrentContact <= 0)
+        return;
+    // A failed save has been reported; the list and the card stay as they are.
+    if (!DeleteContact(ContactStore.CurrentContact))
+        return;
+    FillContactList(*lstNames);
+    if (ContactStore.CurrentContact == 0) {
+        if (IsContactDetailsLoaded())
+            ContactDetails().hide();
+    } else {
+        ShowContactOnCard(ContactDetails());
+    }
+}
