@@ -29,6 +29,15 @@ contact_line() {
 
 contacts_in_file() { grep -c $'\x1f' "$file"; }
 has_text() { grep -q "$1" "$file"; }
+visible() { e2e_wait_window "$@" >/dev/null; }
+# wait_for VAR TITLE: waits for the window and puts its id into VAR; the test
+# ends when it does not appear.
+wait_for() {
+    local id
+    id=$(e2e_wait_window "$2") || { e2e_log "no window $2"; e2e_finish; }
+    sleep 0.3
+    printf -v "$1" '%s' "$id"
+}
 
 e2e_start_app || exit 1
 read -r tx ty tw th <<<"$(e2e_outer_geometry "$E2E_TOOLBAR")"
@@ -37,8 +46,7 @@ below=$((ty + th))
 
 # --- Add from the toolbar, type a chat name, OK with the mouse -------------
 e2e_click "$E2E_TOOLBAR" 12 10
-card=$(e2e_wait_window "$card_title") || { e2e_log "card did not appear"; e2e_finish; }
-sleep 0.3
+wait_for card "$card_title"
 read -r cx cy cw ch <<<"$(e2e_outer_geometry "$card")"
 check_eq "the card's right edge meets the line 360 twips right of the toolbar" "$seam" "$((cx + cw))"
 check_eq "the card hangs directly under the toolbar" "$below" "$cy"
@@ -52,15 +60,13 @@ check_eq "the file holds three contacts" 3 "$(contacts_in_file)"
 
 # --- Open the list, select a line, edit, activate the list window ----------
 e2e_click "$E2E_TOOLBAR" 36 10
-list=$(e2e_wait_window "$list_title") || { e2e_log "list did not appear"; e2e_finish; }
-sleep 0.3
+wait_for list "$list_title"
 read -r lx ly lw lh <<<"$(e2e_outer_geometry "$list")"
 check_eq "the list opens 360 twips right of the toolbar's left edge" "$seam" "$lx"
 check_eq "the list opens directly under the toolbar" "$below" "$ly"
 
 e2e_click "$list" 40 44            # first line: Alpha
-card=$(e2e_wait_window "$card_title") || { e2e_log "card did not come back"; e2e_finish; }
-sleep 0.3
+wait_for card "$card_title"
 e2e_click "$card" 230 45           # the real name box
 xdotool key End
 xdotool type --delay 30 "abel"
@@ -69,12 +75,11 @@ check "nothing is saved while typing" bash -c "! grep -q Annabel '$file'"
 e2e_click "$list" 80 238           # the list window's own background
 sleep 0.5
 check "activating the list window saves the edit" has_text Annabel
-check "the card stays open after that save" e2e_wait_window "$card_title" 2
+check "the card stays open after that save" visible "$card_title" 2
 
 # --- Find with lower-case text ----------------------------------------------
 e2e_click "$list" 81 12
-box=$(e2e_wait_window '^Finding Chatroom Contact$') || { e2e_log "no input box"; e2e_finish; }
-sleep 0.3
+wait_for box '^Finding Chatroom Contact$'
 read -r bx by bw bh <<<"$(e2e_outer_geometry "$box")"
 read -r lx ly lw lh <<<"$(e2e_outer_geometry "$list")"
 check_eq "the input box opens at the list window's top-left corner" "$lx $ly" "$bx $by"
@@ -96,7 +101,7 @@ sleep 0.3
 check_eq "one contact is left" 1 "$(contacts_in_file)"
 check "the one left is Charlie" has_text Charlie
 e2e_click "$list" 40 44
-check "selecting the last contact shows the card" e2e_wait_window "$card_title" 3
+check "selecting the last contact shows the card" visible "$card_title" 3
 e2e_click "$list" 135 12
 sleep 0.3
 check_eq "deleting the only contact empties the file" 0 "$(wc -c <"$file")"
@@ -105,8 +110,7 @@ check "the program is still running" e2e_app_alive
 
 # --- An edit typed just before the program is closed is kept ----------------
 e2e_click "$E2E_TOOLBAR" 12 10
-card=$(e2e_wait_window "$card_title") || { e2e_log "card did not appear"; e2e_finish; }
-sleep 0.3
+wait_for card "$card_title"
 e2e_click "$card" 150 27
 xdotool type --delay 30 "Delta"
 sleep 0.2
