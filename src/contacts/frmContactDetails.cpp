@@ -493,15 +493,12 @@ void frmContactDetails::SaveMarkedEditOnExit()
 
 void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)
 {
-    if (index < kFirstStat || index > kLastStat) {
-        ToggleChatField(index, 0);
-        return;
-    }
-    const QString before = txtField[index]->toPlainText();
+    QPlainTextEdit* box = index >= 0 && index < 12 ? Box(index) : nullptr;
+    const QString before = box ? box->toPlainText() : QString();
     ToggleChatField(index, button == Qt::RightButton ? 1 : -1);
     // A click that changes the field marks the contact, so the change is
     // saved like a typed one.
-    if (txtField[index]->toPlainText() != before)
+    if (box && box->toPlainText() != before)
         ContactStore.ContactsChanged = true;
 }
 

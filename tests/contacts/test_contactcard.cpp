@@ -62,6 +62,11 @@ private slots:
         for (int i = 0; i < 11; ++i)
             QVERIFY(card.txtField[i]->toPlainText().isEmpty());
         QVERIFY(card.isVisible());  // creating the card shows it
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        QCOMPARE(QApplication::focusWidget(), card.txtField[0]);
+        QCOMPARE(Background(card.txtField[0]), kPaleYellow);
+        QVERIFY(card.lbl[0]->font().bold());
     }
 
     void statFieldsFollowTheSettingAndTheFocusOrderSkipsThem()
@@ -202,6 +207,24 @@ private slots:
         QVERIFY(fx.SavedFile().contains(QStringLiteral("Freddy")));
         QVERIFY(card.isVisible());
         QVERIFY(!ContactStore.ContactsChanged);
+    }
+
+    void aFailedSaveOnDeactivationIsShownOnce()
+    {
+        frmContactDetails& card = ActiveCard(1);
+        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        QTest::keyClicks(card.txtField[0], QStringLiteral("Y"));
+        frmChatContactList& list = ChatContactList();
+        list.lstNames->clear();
+        list.show();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        QTRY_COMPARE(fx.fake->Count("MessageBox"), 1);
+        QTest::qWait(20);
+        QCOMPARE(fx.fake->Count("MessageBox"), 1);
+        QVERIFY(ContactStore.ContactsChanged);
+        QCOMPARE(list.lstNames->count(), 0);  // not refilled
+        QVERIFY(card.isVisible());
     }
 
     void deactivationWithoutAnEditSavesNothing()
