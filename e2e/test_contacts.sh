@@ -77,6 +77,24 @@ sleep 0.5
 check "activating the list window saves the edit" has_text Annabel
 check "the card stays open after that save" visible "$card_title" 2
 
+# --- An edit, then a click on another line: saved into the right contact ---
+xdotool key Down                   # the list is active: on to Bravo
+sleep 0.5
+e2e_click "$card" 230 27           # the chat name box
+xdotool key End
+xdotool type --delay 30 "Z"
+sleep 0.2
+e2e_click "$list" 40 44            # back to the first line, Alpha
+sleep 0.5
+check "the edit is saved when another line is clicked" has_text BravoZ
+e2e_click "$card" 230 45
+xdotool key End
+xdotool type --delay 30 "Q"
+e2e_click "$list" 80 238
+sleep 0.5
+check "the clicked line's contact is on the card" has_text AnnabelQ
+check "and the contact before it is unchanged" bash -c "grep -q 'BravoZ' '$file' && ! grep -q 'BravoZQ' '$file'"
+
 # --- Find with lower-case text ----------------------------------------------
 e2e_click "$list" 81 12
 wait_for box '^Finding Chatroom Contact$'

@@ -8,6 +8,8 @@
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 
+#include <QGuiApplication>
+
 namespace {
 const QColor kDarkBlue(0, 0, 128);
 const QColor kLightGrey(192, 192, 192);
@@ -65,21 +67,20 @@ frmChatContactList::frmChatContactList()
     lstNames->setFont(font);
     SetColour(lstNames, QPalette::Base, kLightGrey);
     SetColour(lstNames, QPalette::Text, kDarkBlue);
-    // A click on a line, and any change of the selection (keyboard or
-    // program), is the list's click. Changes made by a refill are ignored at
-    // once; the others are handled once the list's own event is over, since
-    // opening a contact may refill this very list.
-    auto click = [this] {
-        if (ContactStore.FillingContactList || m_clickPending)
-            return;
-        m_clickPending = true;
-        QMetaObject::invokeMethod(this, [this] {
-            m_clickPending = false;
-            lstNames_Click();
-        }, Qt::QueuedConnection);
-    };
-    connect(lstNames, &QListWidget::currentRowChanged, this, click);
-    connect(lstNames, &QListWidget::itemClicked, this, click);
+    // A press on a line, and any change of the selection by the keyboard, is
+    // the list's click; selection changes made by a refill are not. The line
+    // is opened once the list's own event is over, since opening a contact
+    // may refill this very list. A press always counts, even when it arrives
+    // while a refill lets events run (the card saving because this click
+    // took the focus from it).
+    connect(lstNames, &QListWidget::currentRowChanged, this, [this](int row) {
+        if (!ContactStore.FillingContactList)
+            QueueOpenLine(row);
+    });
+    connect(lstNames, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) {
+        if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+            QueueOpenLine(lstNames->row(item));
+    });
 
     setTabOrder(lstNames, cmdToolbar[0]);
     setTabOrder(cmdToolbar[0], cmdToolbar[1]);
@@ -93,8 +94,34 @@ void frmChatContactList::lstNames_Click()
 {
     if (ContactStore.FillingContactList)
         return;
-    const int row = lstNames->currentRow();
-    if (row < 0)
+    OpenLine(lstNames->currentRow());
+}
+
+void frmChatContactList::QueueOpenLine(int row)
+{
+    m_pendingRow = row;
+    if (m_openPending)
+        return;
+    m_openPending = true;
+    QMetaObject::invokeMethod(this, &frmChatContactList::RunPendingOpen, Qt::QueuedConnection);
+}
+
+void frmChatContactList::RunPendingOpen()
+{
+    // The user's choice waits for a refill that is under way (for example the
+    // card's save when it lost the focus to this click) to end.
+    if (ContactStore.FillingContactList) {
+        QMetaObject::invokeMethod(this, &frmChatContactList::RunPendingOpen,
+                                  Qt::QueuedConnection);
+        return;
+    }
+    m_openPending = false;
+    OpenLine(m_pendingRow);
+}
+
+void frmChatContactList::OpenLine(int row)
+{
+    if (row < 0 || row >= lstNames->count())
         return;
     if (IsContactDetailsLoaded())
         ContactDetails().CatchUpDeactivation();

@@ -26,6 +26,10 @@ private:
     void AddClicked();
     void FindClicked();
     void DeleteClicked();
+    void QueueOpenLine(int row);
+    void RunPendingOpen();
+    void OpenLine(int row);
 
-    bool m_clickPending = false;
+    bool m_openPending = false;
+    int m_pendingRow = -1;
 };

@@ -86,6 +86,41 @@ private slots:
         QVERIFY(ContactDetails().isVisible());
     }
 
+    void anEditOnTheCardIsSavedBeforeAnotherLineOpens()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 0);
+        frmContactDetails& card = ContactDetails();
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        card.txtField[1]->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(card.txtField[1], QStringLiteral("dy"));
+        // The click on line 3 reaches the list before its window is active.
+        Select(list, 2);
+        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::RealName), QStringLiteral("Freddy"));
+        QVERIFY(fx.SavedFile().contains(QStringLiteral("Freddy")));
+        QCOMPARE(CardChatName(), QStringLiteral("Red"));
+        QCOMPARE(list.lstNames->currentRow(), 2);
+
+        // The window system then activates the list window.
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+
+        // The other order: the list window becomes active (the card saves
+        // and refills the list), then the line is selected.
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        card.txtField[1]->setFocus(Qt::MouseFocusReason);
+        card.txtField[1]->moveCursor(QTextCursor::End);
+        QTest::keyClicks(card.txtField[1], QStringLiteral("!"));
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        Select(list, 1);
+        QCOMPARE(ContactStore.Contacts[3].Field(ContactField::RealName), QStringLiteral("Rita!"));
+        QCOMPARE(CardChatName(), QStringLiteral("Green"));
+        QCOMPARE(list.lstNames->currentRow(), 1);
+    }
+
     void aRefillNeverReopensTheCard()
     {
         frmChatContactList& list = OpenList();

@@ -55,6 +55,24 @@ private slots:
         QVERIFY(list.selectedItems().isEmpty());
     }
 
+    void aRefillKeepsTheFocusOnTheList()
+    {
+        fx.Seed({{"a", ""}, {"b", ""}});
+        QWidget window;
+        auto* list = new QListWidget(&window);
+        auto* other = new QListWidget(&window);
+        other->move(0, 120);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        list->setFocus();
+        FillContactList(*list);
+        QCOMPARE(window.focusWidget(), list);
+        other->setFocus();
+        FillContactList(*list);
+        QCOMPARE(window.focusWidget(), other);
+    }
+
     void fillingFlagIsSetWhileTheSelectionChanges()
     {
         fx.Seed({{"a", ""}, {"b", ""}});
