@@ -69,6 +69,8 @@ void ShowContactOnCard(frmContactDetails& card)
                             .arg(ContactStore.CurrentContact)
                             .arg(ContactStore.ContactCount));
     card.lblID->adjustSize();
+    // An edit is what the user types after this, not the change of contact.
+    card.ResetEditBaseline();
     ContactStore.ContactsChanged = false;
 }
 

@@ -485,6 +485,12 @@ void frmContactDetails::OnFocusWindowChanged(QWindow* window)
     CatchUpDeactivation();
 }
 
+void frmContactDetails::ResetEditBaseline()
+{
+    if (m_focusedBox)
+        FieldTextOnFocus = m_focusedBox->toPlainText();
+}
+
 void frmContactDetails::SaveMarkedEditOnExit()
 {
     MarkFocusedBoxEdit();

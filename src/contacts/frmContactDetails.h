@@ -57,6 +57,9 @@ public:
     // list changes the card (the window system may report the activation of
     // the list window only after the click that caused it).
     void CatchUpDeactivation();
+    // A new contact on the card: the focused box's text becomes the text it
+    // is compared with when it loses the focus.
+    void ResetEditBaseline();
     // At program end: a marked edit (or one in the focused box not yet
     // marked) is read back and saved.
     void SaveMarkedEditOnExit();

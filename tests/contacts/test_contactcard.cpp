@@ -189,6 +189,23 @@ private slots:
         QVERIFY(!ContactStore.ContactsChanged);
     }
 
+    void anEditIsMeasuredFromTheContactShownNotTheOneBefore()
+    {
+        frmContactDetails& card = ActiveCard(1);  // focus in the chat name: "Blue"
+        ContactStore.CurrentContact = 2;
+        ShowContactOnCard(card);                  // "Green", the box keeps the focus
+        // Renaming Green to the old contact's name is still an edit.
+        card.txtField[0]->setPlainText(QStringLiteral("Blue"));
+        card.txtField[1]->setFocus(Qt::MouseFocusReason);
+        QVERIFY(ContactStore.ContactsChanged);
+
+        // And a change of contact alone is not an edit.
+        ContactStore.CurrentContact = 1;
+        ShowContactOnCard(card);
+        card.txtField[0]->setFocus(Qt::MouseFocusReason);
+        QVERIFY(!ContactStore.ContactsChanged);
+    }
+
     void deactivationSavesOnlyForAnotherWindowOfTheProgram()
     {
         frmContactDetails& card = ActiveCard(1);
