@@ -73,9 +73,12 @@ frmChatContactList::frmChatContactList()
     // may refill this very list. A press always counts, even when it arrives
     // while a refill lets events run (the card saving because this click
     // took the focus from it).
-    connect(lstNames, &QListWidget::currentRowChanged, this, [this](int row) {
-        if (!ContactStore.FillingContactList)
-            QueueOpenLine(row);
+    // (The selection, not the current row: a list that gets the focus
+    // without a current line makes its first line current, unselected.)
+    connect(lstNames, &QListWidget::itemSelectionChanged, this, [this] {
+        const QList<QListWidgetItem*> selected = lstNames->selectedItems();
+        if (!ContactStore.FillingContactList && !selected.isEmpty())
+            QueueOpenLine(lstNames->row(selected.first()));
     });
     connect(lstNames, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) {
         if (QGuiApplication::mouseButtons() & Qt::LeftButton)

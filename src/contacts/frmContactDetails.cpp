@@ -268,8 +268,6 @@ frmContactDetails::frmContactDetails()
             &frmContactDetails::OnFocusWindowChanged);
 }
 
-frmContactDetails::~frmContactDetails() = default;
-
 void frmContactDetails::Load()
 {
     ApplySettings();

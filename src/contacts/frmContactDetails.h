@@ -26,7 +26,6 @@ class frmContactDetails : public QWidget {
     Q_OBJECT
 public:
     frmContactDetails();
-    ~frmContactDetails() override;
     void Load();
 
     // txtField(0..10) for 0 to 10, txtNotes for 11.

@@ -121,6 +121,18 @@ private slots:
         QCOMPARE(list.lstNames->currentRow(), 1);
     }
 
+    void focusingTheListWithoutASelectionOpensNothing()
+    {
+        frmChatContactList& list = OpenList();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.cmdToolbar[0]->setFocus(Qt::TabFocusReason);
+        list.lstNames->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(!IsContactDetailsLoaded());
+        QCOMPARE(ContactStore.CurrentContact, int16_t(0));
+    }
+
     void aRefillNeverReopensTheCard()
     {
         frmChatContactList& list = OpenList();
