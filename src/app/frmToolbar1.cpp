@@ -163,7 +163,10 @@ void frmToolbar1::Timer1_Timer()
 void frmToolbar1::closeEvent(QCloseEvent* e)
 {
     // Closing the toolbar ends the program at once; no other window runs
-    // its closing logic.
+    // its closing logic. Only an edit the card holds is saved first, so that
+    // it is not lost.
+    if (IsContactDetailsLoaded())
+        ContactDetails().SaveMarkedEditOnExit();
     e->accept();
     QCoreApplication::exit(0);
 }
