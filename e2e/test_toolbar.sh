@@ -51,6 +51,15 @@ sed -i 's/^AlwaysOnTop=1/AlwaysOnTop=0/' "$dir/banterly.ini"
 e2e_start_app || exit 1
 check "with AlwaysOnTop=0 the toolbar is still on top after start-up" \
     e2e_has_state "$E2E_TOOLBAR" _NET_WM_STATE_ABOVE
+# Loading the detail card applies the settings: the toolbar leaves the
+# topmost band, in place and as the same X window.
+before=$(e2e_outer_geometry "$E2E_TOOLBAR")
+e2e_click "$E2E_TOOLBAR" 12 10
+check "button 0 opens the detail card" e2e_wait_window '^Banterly - Address Book$' 5
+check "with AlwaysOnTop=0 the card's load takes the toolbar out of the topmost band" \
+    bash -c "sleep 0.3; ! xprop -id $E2E_TOOLBAR _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE"
+check_eq "the toolbar stays where it was" "$before" "$(e2e_outer_geometry "$E2E_TOOLBAR")"
+check_eq "the toolbar is the same window" "$E2E_TOOLBAR" "$(e2e_wait_window '^Banterly$')"
 e2e_close_window "$E2E_TOOLBAR"
 e2e_wait_exit 5 >/dev/null
 
