@@ -172,6 +172,19 @@ private slots:
         QCOMPARE(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
     }
 
+    void symbolicLinkStaysALink()
+    {
+        // Users who keep their settings elsewhere link them in.
+        TestFolder dir;
+        dir.Write(QStringLiteral("real.ini"), "[s]\r\nk=1\r\n");
+        const QString link = dir.File(QStringLiteral("banterly.ini"));
+        QVERIFY(QFile::link(QStringLiteral("real.ini"), link));
+        QVERIFY(Ini::WriteValue(link, QStringLiteral("s"), QStringLiteral("k"),
+                                QStringLiteral("2")));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(dir.Read(QStringLiteral("real.ini")), QByteArray("[s]\r\nk=2\r\n"));
+    }
+
     void folderOrUnwritablePlaceFailsAndChangesNothing()
     {
         TestFolder dir;
