@@ -40,14 +40,19 @@ const ButtonSpec kButtons[4] = {
 
 void RunStartupStep(const char* what, void (*step)())
 {
+    QString reason;
     try {
         step();
+        return;
     } catch (const std::exception& e) {
-        const QString message = QStringLiteral("Could not load the %1: %2")
-                                    .arg(QString::fromLatin1(what), QString::fromLocal8Bit(e.what()));
-        LogError(message);
-        platform().MessageBox(message);
+        reason = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        reason = QStringLiteral("unknown error");
     }
+    const QString message =
+        QStringLiteral("Could not load the %1: %2").arg(QString::fromLatin1(what), reason);
+    LogError(message);
+    platform().MessageBox(message);
 }
 
 frmToolbar1::frmToolbar1()

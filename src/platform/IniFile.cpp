@@ -19,7 +19,9 @@ std::vector<Line> SplitLines(const QByteArray& content)
 {
     std::vector<Line> lines;
     const qsizetype n = content.size();
-    qsizetype i = 0;
+    // Editors may put a UTF-8 byte order mark before the first line; it is
+    // kept but not taken as part of that line.
+    qsizetype i = content.startsWith("\xef\xbb\xbf") ? 3 : 0;
     while (i < n) {
         Line line;
         line.start = i;
