@@ -116,7 +116,7 @@ private slots:
         const QByteArray ini = "\xef\xbb\xbf; Banterly\r\n[General]\n  AlwaysOnTop \t= \"1\"\r"
                                "alwaysontop=dup\r\n[other]\r\nx = 5 \r\n";
         QCOMPARE(Set(ini, "general", "ALWAYSONTOP", "0"),
-                 QByteArray("\xef\xbb\xbf; Banterly\r\n[General]\n  AlwaysOnTop=0\r"
+                 QByteArray("\xef\xbb\xbf; Banterly\r\n[General]\n  AlwaysOnTop \t= \"0\"\r"
                             "alwaysontop=dup\r\n[other]\r\nx = 5 \r\n"));
         // Writing the same value twice gives the same bytes.
         const QByteArray once = Set(ini, "other", "x", "5");

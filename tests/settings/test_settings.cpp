@@ -198,8 +198,9 @@ private slots:
         Settings.ShowStatFields = -1;
         Settings.HidePhraseListWhenDbleClicked = 2;
         QVERIFY(SaveSettings());
-        QCOMPARE(s.Ini(), QByteArray("; my settings\n[GENERAL]\nalwaysontop=0\n\n"
-                                     "[Contacts]\nShowStatFields=-1\r\nDATAFILE=/old/c.lis\r\n"
+        // Only the changed values change: blanks, quotes and spelling stay.
+        QCOMPARE(s.Ini(), QByteArray("; my settings\n[GENERAL]\nalwaysontop = 0\n\n"
+                                     "[Contacts]\nShowStatFields=-1\r\nDATAFILE=\"/old/c.lis\"\r\n"
                                      "websiteslist=/old/w.lis\r\n;end\r\n"
                                      "[phrases]\r\nHidePhraseListWhenDbleClicked=2\r\n"
                                      "PhraseList=/old/p.txt\r\n"));
