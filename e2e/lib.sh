@@ -42,23 +42,16 @@ e2e_init() {
     [ -x "$E2E_BINARY" ] || { e2e_log "no program at $1"; exit 2; }
     trap e2e_cleanup EXIT
     E2E_DIR=$(mktemp -d /tmp/banterly-e2e.XXXXXX)
-    local n
-    for n in $(seq 90 190); do
-        [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-        Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$E2E_DIR/xvfb.log" 2>&1 &
-        local xpid=$!
-        local i
-        for i in $(seq 1 50); do
-            if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then break; fi
-            kill -0 "$xpid" 2>/dev/null || break
-            sleep 0.1
-        done
-        if DISPLAY=":$n" xdpyinfo >/dev/null 2>&1; then
-            E2E_PIDS+=("$xpid"); export DISPLAY=":$n"; break
-        fi
-        kill "$xpid" 2>/dev/null
-    done
-    [ -n "${DISPLAY:-}" ] || { e2e_log "no free X display"; exit 2; }
+    # Xvfb picks a free display itself and writes its number to the pipe, so
+    # tests running side by side never share a display.
+    local fifo="$E2E_DIR/displayfd" xpid n=""
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x800x24 -nolisten tcp 3>"$fifo" >"$E2E_DIR/xvfb.log" 2>&1 &
+    xpid=$!
+    E2E_PIDS+=("$xpid")
+    read -r -t 20 n <"$fifo" || true
+    [ -n "$n" ] || { e2e_log "Xvfb did not start"; cat "$E2E_DIR/xvfb.log" >&2; exit 2; }
+    export DISPLAY=":$n"
     openbox >"$E2E_DIR/openbox.log" 2>&1 &
     E2E_PIDS+=("$!")
     local i
@@ -233,3 +226,24 @@ e2e_bad_contact_lines() { awk -F"$(printf '\037')" 'NF != 83 { bad++ } END { pri
 # Sends a key to the window that has the keyboard focus.
 e2e_key() { xdotool key --clearmodifiers "$@"; sleep 0.2; }
 e2e_type() { xdotool type --delay 30 "$1"; sleep 0.2; }
+
+# --- options dialog ---
+
+# Polls a command until it succeeds or the time (seconds) runs out.
+e2e_wait_for() {  # e2e_wait_for SECONDS command args...
+    local timeout=$1 i; shift
+    for i in $(seq 1 $((timeout * 10))); do
+        "$@" && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+# Gives a window the keyboard focus and types keys into it.
+e2e_keys() {  # e2e_keys WINDOW key...
+    xdotool windowactivate --sync "$1" 2>/dev/null || xdotool windowfocus --sync "$1"
+    shift
+    local k
+    for k in "$@"; do xdotool key "$k"; sleep 0.1; done
+    sleep 0.3
+}

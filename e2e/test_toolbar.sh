@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The toolbar on a first start: its settings file, its place and its topmost
-# state; a stored AlwaysOnTop=0 does not take effect at start-up; closing the
-# toolbar ends the program.
+# state; the clock's colours on clicks and a double click; a stored
+# AlwaysOnTop=0 does not take effect at start-up; closing the toolbar ends the
+# program.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 
@@ -19,6 +20,26 @@ read -r cx cy cw ch <<<"$(e2e_client_geometry "$E2E_TOOLBAR")"
 check_eq "toolbar's client area is 3330 x 315 twips" "222 21" "$cw $ch"
 check "toolbar is kept above other windows" e2e_has_state "$E2E_TOOLBAR" _NET_WM_STATE_ABOVE
 
+# The clock: pixels of its text that are reddish (start-time mode) and
+# bluish (current-time mode), read from the screen.
+clock_pixels() {  # clock_pixels red|blue
+    import -window "$E2E_TOOLBAR" -crop 61x13+108+6 +repage txt:- 2>/dev/null |
+        awk -v want="$1" -F'[(),]' 'NR > 1 { r = $3; g = $4; b = $5
+            if (want == "red" && r > 150 && g < 110 && b < 110) n++
+            if (want == "blue" && b > 120 && r < 110 && g < 110) n++ } END { print n + 0 }'
+}
+check "the clock shows the time in dark blue" test "$(clock_pixels blue)" -gt 0
+check "the clock shows no red at start" test "$(clock_pixels red)" -eq 0
+e2e_click "$E2E_TOOLBAR" 138 12
+check "a click on the clock turns it red" test "$(clock_pixels red)" -gt 0
+sleep 1.2
+check "a tick keeps the start-time mode" test "$(clock_pixels red)" -gt 0
+e2e_click "$E2E_TOOLBAR" 138 12
+check "the next click turns it back to dark blue" test "$(clock_pixels red)" -eq 0
+xdotool mousemove --window "$E2E_TOOLBAR" 138 12 sleep 0.1 click --repeat 2 --delay 60 1
+sleep 0.4
+check "a double click flips the clock once" test "$(clock_pixels red)" -gt 0
+
 e2e_close_window "$E2E_TOOLBAR"
 rc=$(e2e_wait_exit 5)
 check "closing the toolbar ends the program" test -n "$rc"
@@ -30,6 +51,15 @@ sed -i 's/^AlwaysOnTop=1/AlwaysOnTop=0/' "$dir/banterly.ini"
 e2e_start_app || exit 1
 check "with AlwaysOnTop=0 the toolbar is still on top after start-up" \
     e2e_has_state "$E2E_TOOLBAR" _NET_WM_STATE_ABOVE
+# Loading the detail card applies the settings: the toolbar leaves the
+# topmost band, in place and as the same X window.
+before=$(e2e_outer_geometry "$E2E_TOOLBAR")
+e2e_click "$E2E_TOOLBAR" 12 10
+check "button 0 opens the detail card" e2e_wait_window '^Banterly - Address Book$' 5
+check "with AlwaysOnTop=0 the card's load takes the toolbar out of the topmost band" \
+    bash -c "sleep 0.3; ! xprop -id $E2E_TOOLBAR _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE"
+check_eq "the toolbar stays where it was" "$before" "$(e2e_outer_geometry "$E2E_TOOLBAR")"
+check_eq "the toolbar is the same window" "$E2E_TOOLBAR" "$(e2e_wait_window '^Banterly$')"
 e2e_close_window "$E2E_TOOLBAR"
 e2e_wait_exit 5 >/dev/null
 

@@ -10,6 +10,8 @@ packages=(
   # end-to-end tests: a virtual display, a window manager, and the tools that
   # drive and read windows and the clipboard
   xvfb openbox xdotool xclip x11-utils wmctrl imagemagick
+  # the start-up benchmark watches the X server for the windows it times
+  libxcb1-dev
   # fuzz targets (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
 )

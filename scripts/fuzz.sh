@@ -13,6 +13,8 @@ targets=(build-fuzz/fuzz/fuzz_*)
 if [ ${#targets[@]} -eq 0 ]; then echo "no fuzz targets"; exit 0; fi
 passed=0
 for target in "${targets[@]}"; do
+  # Only the programs: AUTOMOC leaves fuzz_<name>_autogen folders beside them.
+  [ -f "$target" ] && [ -x "$target" ] || continue
   name=$(basename "$target"); name=${name#fuzz_}
   work=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"

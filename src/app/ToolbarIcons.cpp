@@ -72,12 +72,16 @@ QPixmap Question()
     p.setPen(QPen(QColor(0, 0, 140), 1));
     p.setBrush(QColor(60, 110, 230));
     p.drawEllipse(QRectF(0.5, 0.5, 14, 14));
-    QFont f;
-    f.setPixelSize(12);
-    f.setBold(true);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(QRectF(0, 0, 15, 15), Qt::AlignCenter, QStringLiteral("?"));
+    // Drawn as strokes rather than text: the toolbar then needs no font
+    // before it is first shown.
+    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    QPainterPath hook;
+    hook.moveTo(4.8, 5.2);
+    hook.cubicTo(4.8, 2.2, 10.2, 2.2, 10.2, 5.2);
+    hook.cubicTo(10.2, 7.2, 7.5, 7.2, 7.5, 9.2);
+    p.drawPath(hook);
+    p.drawPoint(QPointF(7.5, 12));
     return pm;
 }
 

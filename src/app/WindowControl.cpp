@@ -43,7 +43,11 @@ void ShowContactDetails()
     frmToolbar1& t = Toolbar();
     const double left = WindowLeft(t);
     frmContactDetails& card = ContactDetails();  // may load the card, which shows itself
-    const double width = WindowWidth(card);
+    double width = WindowWidth(card);
+    // Before the window manager has framed the new card its outer width is
+    // not known yet; its frame is taken to be as wide as the toolbar's.
+    if (card.frameGeometry().size() == card.size())
+        width += WindowWidth(t) - PixelsToTwips(t.width());
     const double top = WindowTop(t);
     const double height = WindowHeight(t);
     MoveWindow(card, left - width + kListOffset, top + height);

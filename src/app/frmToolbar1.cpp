@@ -38,24 +38,21 @@ const ButtonSpec kButtons[4] = {
 };
 } // namespace
 
-void ClockLabel::mousePressEvent(QMouseEvent* e)
-{
-    e->accept();
-    emit clicked();
-}
-
-void ClockLabel::mouseDoubleClickEvent(QMouseEvent* e) { e->accept(); }
-
 void RunStartupStep(const char* what, void (*step)())
 {
+    QString reason;
     try {
         step();
+        return;
     } catch (const std::exception& e) {
-        const QString message = QStringLiteral("Could not load the %1: %2")
-                                    .arg(QString::fromLatin1(what), QString::fromLocal8Bit(e.what()));
-        LogError(message);
-        platform().MessageBox(message);
+        reason = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        reason = QStringLiteral("unknown error");
     }
+    const QString message =
+        QStringLiteral("Could not load the %1: %2").arg(QString::fromLatin1(what), reason);
+    LogError(message);
+    platform().MessageBox(message);
 }
 
 frmToolbar1::frmToolbar1()
@@ -171,7 +168,10 @@ void frmToolbar1::Timer1_Timer()
 void frmToolbar1::closeEvent(QCloseEvent* e)
 {
     // Closing the toolbar ends the program at once; no other window runs
-    // its closing logic.
+    // its closing logic. Only an edit the card holds is saved first, so that
+    // it is not lost.
+    if (IsContactDetailsLoaded())
+        ContactDetails().SaveMarkedEditOnExit();
     e->accept();
     QCoreApplication::exit(0);
 }

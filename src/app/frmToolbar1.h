@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/ClickLabel.h"
+
 #include <QLabel>
 #include <QString>
 #include <QTimer>
@@ -9,17 +11,7 @@
 #include <cstdint>
 
 // The clock label: a press is one click; a double click is not a second one.
-class ClockLabel : public QLabel {
-    Q_OBJECT
-public:
-    using QLabel::QLabel;
-signals:
-    void clicked();
-
-protected:
-    void mousePressEvent(QMouseEvent* e) override;
-    void mouseDoubleClickEvent(QMouseEvent* e) override;
-};
+using ClockLabel = ClickLabel;
 
 // Clock state: the start time as text, and whether the clock shows the
 // current time (-1) or the start time (0).

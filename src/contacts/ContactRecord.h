@@ -1,6 +1,10 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QChar>
 #include <QString>
+#include <QStringView>
 #include <array>
 
 // The fields of a contact that have a meaning; every other field of the 82 is
@@ -28,17 +32,54 @@ constexpr std::array<int, 12> CardFields = {Notes,  ChatName, Sex,  RealName, Em
 } // namespace ContactField
 
 // One contact: 82 text fields, numbered 0 to 81.
+//
+// A table of tens of thousands of contacts is kept compact: the fields live in
+// one UTF-8 buffer, each field followed by the byte 0xFF (a byte that never
+// occurs in UTF-8). A search looks at all fields upper-cased and joined by
+// spaces; for a record of 7-bit text that line is folded on the fly while
+// searching, and for any other record it is kept in the same buffer behind
+// the fields, refreshed whenever a field changes. Either way a search
+// allocates nothing per record.
 class ContactRecord {
 public:
-    const QString& Field(int index) const { return m_fields[index]; }
-    void SetField(int index, const QString& text) { m_fields[index] = text; }
-    void Clear()
-    {
-        for (QString& f : m_fields)
-            f.clear();
-    }
-    bool operator==(const ContactRecord& other) const = default;
+    ContactRecord();
+
+    // The text of field 0 to 81; empty for any other index.
+    QString Field(int index) const;
+    // Sets field 0 to 81; other indexes are ignored.
+    void SetField(int index, const QString& text);
+    // Empties all 82 fields.
+    void Clear();
+    bool operator==(const ContactRecord& other) const { return Text() == other.Text(); }
+
+    // Reads a line: field k is the text between delimiter k and k + 1; text
+    // after the 82nd delimiter is ignored and missing fields are empty.
+    void AssignLine(QStringView line, QChar delimiter);
+    // The same for a line of 7-bit bytes only. Returns false, changing
+    // nothing, when the line holds any other byte.
+    bool AssignAsciiLine(QByteArrayView line, char delimiter);
+    // Appends the fields as UTF-8, each followed by the delimiter.
+    void AppendUtf8Line(QByteArray& out, char delimiter) const;
+    // For writing many records at once: appends the fields each followed by
+    // the byte 0xFF; EndsToDelimiter then turns those bytes of a whole block
+    // into the delimiter.
+    void AppendText(QByteArray& out) const { out.append(Text()); }
+    static void EndsToDelimiter(char* p, qsizetype n, char delimiter);
+
+    // Whether the search line (all fields upper-cased, each followed by a
+    // space) contains `needle`, which is upper-cased UTF-8 and not empty;
+    // `needleIs7Bit` tells whether all its bytes are below 0x80.
+    bool SearchLineContains(QByteArrayView needle, bool needleIs7Bit) const;
 
 private:
-    std::array<QString, ContactField::Count> m_fields;
+    QByteArrayView Text() const { return QByteArrayView(m_data).first(m_split); }
+    // Byte range [begin, end) of a field inside the text.
+    std::pair<qsizetype, qsizetype> Span(int index) const;
+    // Takes a new text (82 fields, each followed by 0xFF).
+    void SetText(QByteArrayView text);
+
+    // One allocation per record: the text, then, only when the text is not
+    // all 7-bit, its search line.
+    QByteArray m_data;
+    qsizetype m_split = 0;
 };

@@ -37,8 +37,9 @@ constexpr int16_t MaxContacts = 32766;
 // store is then read-only.
 void LoadContacts();
 // Writes the whole table (renumbering IDs of positions 1 to 999) and replaces
-// the file atomically. On failure the old file stays whole, the user is told
-// and false is returned.
+// the file atomically. On failure the old file stays whole, the user is told,
+// ContactsChanged is set so the next save tries again, and false is returned.
+// A read-only store is never written; each attempt shows why.
 bool SaveContacts();
 QString ContactToLine(const ContactRecord& record, QChar delimiter);
 void ParseContactLine(ContactRecord& record, QStringView line, QChar delimiter);
@@ -47,7 +48,8 @@ void ParseContactLine(ContactRecord& record, QStringView line, QChar delimiter);
 // none matches.
 int16_t FindContact(int first, int last, const QString& text);
 // Removes a contact, saves the file and refills the list window. Returns
-// false when the save failed.
+// false when the save failed (the table keeps the deletion and stays marked
+// changed). A read-only store refuses, says why and changes nothing.
 bool DeleteContact(int position);
 // Appends an empty contact and makes it current. Returns false (with a
 // message) when the table is full.

@@ -39,6 +39,8 @@ void FillContactList(QListWidget& list)
     Platform& p = platform();
     ContactStore.FillingContactList = true;
     p.DoEvents();
+    // Hiding the list takes the focus from it; it gets the focus back after.
+    const bool hadFocus = list.window()->focusWidget() == &list;
     list.hide();
     list.clear();
     QStringList lines;
@@ -47,6 +49,8 @@ void FillContactList(QListWidget& list)
         lines.append(ContactListLine(i));
     list.addItems(lines);
     list.show();
+    if (hadFocus)
+        list.setFocus(Qt::OtherFocusReason);
     if (ContactStore.CurrentContact > 0)
         list.setCurrentRow(ContactStore.CurrentContact - 1);
     p.DoEvents();
@@ -65,6 +69,8 @@ void ShowContactOnCard(frmContactDetails& card)
                             .arg(ContactStore.CurrentContact)
                             .arg(ContactStore.ContactCount));
     card.lblID->adjustSize();
+    // An edit is what the user types after this, not the change of contact.
+    card.ResetEditBaseline();
     ContactStore.ContactsChanged = false;
 }
 

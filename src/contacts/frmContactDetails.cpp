@@ -1,27 +1,271 @@
 #include "contacts/frmContactDetails.h"
 
 #include "app/WindowControl.h"
+#include "app/Windows.h"
+#include "contacts/ContactStore.h"
+#include "contacts/ContactTransfer.h"
+#include "contacts/frmChatContactList.h"
+#include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "settings/Settings.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QFocusEvent>
+#include <QInputDialog>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QWindow>
+#include <cmath>
+#include <string>
+
+QString FieldTextOnFocus;
+
+namespace {
+const QColor kGotFocusColour(255, 255, 192);  // pale yellow
+const QColor kGreyedColour(192, 192, 0);      // olive
+const QColor kLabelColour(255, 255, 0);       // yellow
+const QColor kFocusLabelColour(255, 255, 255);
+const QColor kBoxText(0, 0, 0);
+
+struct FieldLayout {
+    const char* caption;
+    int labelLeft, labelTop, labelWidth;
+    int boxLeft, boxTop, boxWidth, boxHeight;
+    const char* font;
+    double points;
+};
+// txtField 0 to 10 and the notes box (11); every label and box is 285 high
+// except the notes box.
+const FieldLayout kLayout[12] = {
+    {"Chatname", -90, 270, 1005, 990, 270, 2625, 285, "Comic Sans MS", 9.75},
+    {"Real Name", -90, 540, 1005, 990, 540, 2625, 285, "Comic Sans MS", 9},
+    {"&Met at", -90, 810, 1005, 990, 810, 2625, 285, "Arial Narrow", 9},
+    {"Email", 90, 1080, 825, 990, 1080, 2625, 285, "Arial Narrow", 9},
+    {"Website", 90, 1350, 825, 990, 1350, 2625, 285, "Arial Narrow", 9},
+    {"Age", 3690, 270, 375, 4140, 270, 555, 285, "Comic Sans MS", 9},
+    {"Sex", 3690, 540, 375, 4140, 540, 555, 285, "Comic Sans MS", 9},
+    {"Hgt", 3240, 810, 825, 4140, 810, 555, 285, "Arial Narrow", 9},
+    {"Wgt", 3600, 1080, 465, 4140, 1080, 555, 285, "Arial Narrow", 9},
+    {"hair", 3600, 1350, 465, 4140, 1350, 555, 285, "Arial Narrow", 9},
+    {"eyes", 3600, 1620, 465, 4140, 1620, 555, 285, "Arial Narrow", 9},
+    {"Notes", 450, 1620, 465, 990, 1620, 2625, 645, "Arial Narrow", 9},
+};
+constexpr int kLabelHeight = 285;
+constexpr int kFirstStat = 5;
+constexpr int kLastStat = 10;
+
+QFont NamedFont(const char* family, double points, bool bold = false)
+{
+    QFont f(QString::fromLatin1(family));
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
+
+void SetColour(QWidget* w, QPalette::ColorRole role, const QColor& c)
+{
+    QPalette p = w->palette();
+    p.setColor(role, c);
+    w->setPalette(p);
+}
+
+void SetLabelLook(QLabel* l, const QColor& colour, bool bold)
+{
+    SetColour(l, QPalette::WindowText, colour);
+    QFont f = l->font();
+    f.setBold(bold);
+    l->setFont(f);
+}
+
+// The card's background: a dark night sky, 337 by 231 pixels, with a bright
+// burst of light near its right edge. Yellow and white text stay readable on
+// it everywhere the labels lie.
+QPixmap MakeBackground()
+{
+    QImage img(337, 231, QImage::Format_RGB32);
+    QPainter p(&img);
+    QLinearGradient sky(0, 0, 0, img.height());
+    sky.setColorAt(0, QColor(4, 6, 28));
+    sky.setColorAt(1, QColor(0, 0, 8));
+    p.fillRect(img.rect(), sky);
+    // Faint scattered stars, placed by a fixed sequence so the picture never
+    // changes between runs.
+    unsigned seed = 12345;
+    auto next = [&seed] {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 16) & 0x7fff;
+    };
+    for (int i = 0; i < 90; ++i) {
+        const int x = int(next() % img.width());
+        const int y = int(next() % img.height());
+        const int v = 70 + int(next() % 80);
+        img.setPixelColor(x, y, QColor(v, v, v + 20 > 255 ? 255 : v + 20));
+    }
+    const QPointF centre(312, 196);
+    QRadialGradient glow(centre, 60);
+    glow.setColorAt(0, QColor(255, 255, 235, 255));
+    glow.setColorAt(0.08, QColor(220, 230, 255, 200));
+    glow.setColorAt(0.35, QColor(60, 80, 160, 70));
+    glow.setColorAt(1, QColor(0, 0, 0, 0));
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(glow);
+    p.drawEllipse(centre, 60, 60);
+    for (int ray = 0; ray < 8; ++ray) {
+        const double a = ray * M_PI / 4 + 0.2;
+        const double len = ray % 2 ? 22 : 40;
+        QLinearGradient beam(centre, centre + QPointF(std::cos(a) * len, std::sin(a) * len));
+        beam.setColorAt(0, QColor(255, 255, 255, 220));
+        beam.setColorAt(1, QColor(255, 255, 255, 0));
+        p.setPen(QPen(QBrush(beam), 1.5));
+        p.drawLine(centre, centre + QPointF(std::cos(a) * len, std::sin(a) * len));
+    }
+    p.end();
+    return QPixmap::fromImage(img);
+}
+
+bool IsBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r'; }
+} // namespace
+
+double ReadLeadingNumber(const QString& text)
+{
+    std::string number;
+    bool digits = false, point = false;
+    int i = 0;
+    const int n = int(text.size());
+    auto skipBlanks = [&] {
+        while (i < n && IsBlank(text[i]))
+            ++i;
+    };
+    skipBlanks();
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        number += char(text[i].unicode());
+        ++i;
+    }
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (IsBlank(c))
+            continue;
+        if (c.unicode() >= '0' && c.unicode() <= '9') {
+            number += char(c.unicode());
+            digits = true;
+        } else if (c == u'.' && !point) {
+            number += '.';
+            point = true;
+        } else {
+            break;
+        }
+    }
+    if (!digits)
+        return 0;
+    // An exponent counts only when at least one digit follows it.
+    if (i < n && QStringLiteral("eEdD").contains(text[i])) {
+        int j = i + 1;
+        std::string exponent = "e";
+        while (j < n && IsBlank(text[j]))
+            ++j;
+        if (j < n && (text[j] == u'+' || text[j] == u'-'))
+            exponent += char(text[j++].unicode());
+        bool expDigits = false;
+        for (; j < n; ++j) {
+            const QChar c = text[j];
+            if (IsBlank(c))
+                continue;
+            if (c.unicode() < '0' || c.unicode() > '9')
+                break;
+            exponent += char(c.unicode());
+            expDigits = true;
+        }
+        if (expDigits)
+            number += exponent;
+    }
+    return std::strtod(number.c_str(), nullptr);
+}
+
+QString FormatStatNumber(double value)
+{
+    if (value == 0)
+        value = 0;  // no "-0"
+    QString s = QString::number(value, 'g', 15).toUpper();
+    if (s.startsWith(QStringLiteral("0.")))
+        s.remove(0, 1);
+    else if (s.startsWith(QStringLiteral("-0.")))
+        s.remove(1, 1);
+    return value >= 0 ? QStringLiteral(" ") + s : s;
+}
 
 frmContactDetails::frmContactDetails()
 {
     setWindowTitle(QStringLiteral("Banterly - Address Book"));
     setFixedSize(TwipsToPixels(4770), TwipsToPixels(3150));
-    for (int i = 0; i < 11; ++i) {
-        txtField[i] = new QPlainTextEdit(this);
-        lbl[i] = new QLabel(this);
+    SetColour(this, QPalette::Window, Qt::black);
+    m_background = MakeBackground();
+
+    for (int i = 0; i < 12; ++i) {
+        const FieldLayout& L = kLayout[i];
+        auto* box = new QPlainTextEdit(this);
+        box->setObjectName(i < 11 ? QStringLiteral("txtField%1").arg(i) : QStringLiteral("txtNotes"));
+        box->setGeometry(TwipsRect(L.boxLeft, L.boxTop, L.boxWidth, L.boxHeight));
+        box->setFont(NamedFont(L.font, L.points));
+        box->setTabChangesFocus(true);
+        box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        box->document()->setDocumentMargin(1);
+        SetColour(box, QPalette::Base, kGreyedColour);
+        SetColour(box, QPalette::Text, kBoxText);
+        box->installEventFilter(this);
+
+        auto* label = new QLabel(QString::fromLatin1(L.caption), this);
+        label->setObjectName(QStringLiteral("lbl%1").arg(i));
+        label->setGeometry(TwipsRect(L.labelLeft, L.labelTop, L.labelWidth, kLabelHeight));
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->setFont(NamedFont("Comic Sans MS", 9));
+        SetColour(label, QPalette::WindowText, kLabelColour);
+        label->installEventFilter(this);
+        lbl[i] = label;
+
+        if (i < 11) {
+            txtField[i] = box;
+            connect(box, &QPlainTextEdit::textChanged, this, [this, i] { txtField_Change(i); });
+        } else {
+            txtNotes = box;
+        }
     }
-    txtNotes = new QPlainTextEdit(this);
-    lbl[11] = new QLabel(this);
+    lbl[2]->setBuddy(txtField[2]);  // Alt+M moves to "Met at"
+    txtNotes->setPlainText(QStringLiteral("Jot down other notes about the person here\r\n"));
+
     lblID = new QLabel(QStringLiteral("1 of 1"), this);
+    lblID->setObjectName(QStringLiteral("lblID"));
+    lblID->setGeometry(TwipsRect(90, 2790, 405, 195));
+    lblID->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    SetColour(lblID, QPalette::WindowText, Qt::white);
+    lblID->adjustSize();
+
     cmdOK = new QPushButton(QStringLiteral("Ok"), this);
-    for (int i = 5; i <= 10; ++i) {
+    cmdOK->setObjectName(QStringLiteral("cmdOK"));
+    cmdOK->setGeometry(TwipsRect(2018, 2610, 735, 375));
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmContactDetails::cmdOK_Click);
+
+    for (int i = kFirstStat; i <= kLastStat; ++i) {
         txtField[i]->hide();
         lbl[i]->hide();
     }
+    // Focus order: the fields, OK, the notes, and round to the first field.
+    for (int i = 0; i < 10; ++i)
+        setTabOrder(txtField[i], txtField[i + 1]);
+    setTabOrder(txtField[10], cmdOK);
+    setTabOrder(cmdOK, txtNotes);
+    setTabOrder(txtNotes, txtField[0]);
+    txtField[0]->setFocus();
+
+    connect(qApp, &QGuiApplication::focusWindowChanged, this,
+            &frmContactDetails::OnFocusWindowChanged);
 }
 
 void frmContactDetails::Load()
@@ -30,19 +274,280 @@ void frmContactDetails::Load()
     ShowContactDetails();
     for (QPlainTextEdit* box : txtField)
         box->setPlainText(QString());
-    txtNotes->setPlainText(QStringLiteral("Jot down other notes about the person here\r\n"));
 }
 
 void frmContactDetails::SetStatFieldsVisible(bool visible)
 {
-    for (int i = 5; i <= 10; ++i) {
+    for (int i = kFirstStat; i <= kLastStat; ++i) {
         txtField[i]->setVisible(visible);
         lbl[i]->setVisible(visible);
     }
 }
 
+void frmContactDetails::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    p.fillRect(rect(), Qt::black);
+    p.drawPixmap(0, 0, m_background);
+}
+
 void frmContactDetails::closeEvent(QCloseEvent* e)
 {
+    // The card lives to the end of the run; closing only hides it, and a
+    // marked edit stays marked.
     e->ignore();
     hide();
+}
+
+int frmContactDetails::BoxIndex(const QObject* o) const
+{
+    for (int i = 0; i < 12; ++i)
+        if (Box(i) == o)
+            return i;
+    return -1;
+}
+
+bool frmContactDetails::eventFilter(QObject* watched, QEvent* e)
+{
+    const int box = BoxIndex(watched);
+    if (box >= 0) {
+        switch (e->type()) {
+        case QEvent::FocusIn: {
+            // Activation of the window and pop-up menus do not count as the
+            // box getting the focus, unless the box is a new one.
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            const bool windowOnly =
+                reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+            if (!windowOnly || Box(box) != m_focusedBox)
+                Box_GotFocus(box);
+            break;
+        }
+        case QEvent::FocusOut: {
+            // Leaving the window is handled by the deactivation step.
+            const auto reason = static_cast<QFocusEvent*>(e)->reason();
+            if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+                Box_LostFocus(box);
+            break;
+        }
+        case QEvent::KeyPress:
+            return HandleKey(box, static_cast<QKeyEvent*>(e));
+        default:
+            break;
+        }
+        return false;
+    }
+    if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
+        for (int i = 0; i < 12; ++i) {
+            if (lbl[i] == watched) {
+                lbl_MouseDown(i, static_cast<QMouseEvent*>(e)->button());
+                return true;
+            }
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+bool frmContactDetails::HandleKey(int index, QKeyEvent* key)
+{
+    if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+        return false;
+    if (key->modifiers() & Qt::ControlModifier) {
+        // Ctrl+Enter types a line break; at the end of a field the change
+        // rule turns it into a move to the next field.
+        Box(index)->insertPlainText(QStringLiteral("\n"));
+        return true;
+    }
+    // Enter is OK. The box keeps the focus, so its edit is marked first.
+    MarkFocusedBoxEdit();
+    cmdOK->click();
+    return true;
+}
+
+void frmContactDetails::Box_GotFocus(int index)
+{
+    QPlainTextEdit* box = Box(index);
+    m_focusedBox = box;
+    FieldTextOnFocus = box->toPlainText();
+    DisplayNonFocusedFieldsAsGreyedOut(box, lbl[index], this, kGotFocusColour, kGreyedColour);
+}
+
+void frmContactDetails::Box_LostFocus(int index)
+{
+    if (Box(index)->toPlainText() != FieldTextOnFocus)
+        ContactStore.ContactsChanged = true;
+}
+
+void frmContactDetails::MarkFocusedBoxEdit()
+{
+    if (!m_focusedBox || focusWidget() != m_focusedBox)
+        return;
+    Box_LostFocus(BoxIndex(m_focusedBox));
+    FieldTextOnFocus = m_focusedBox->toPlainText();
+}
+
+void frmContactDetails::txtField_Change(int index)
+{
+    QPlainTextEdit* box = txtField[index];
+    QString text = box->toPlainText();
+    int cut = 0;
+    if (text.endsWith(QStringLiteral("\r\n")))
+        cut = 2;
+    else if (text.endsWith(u'\n') || text.endsWith(QChar::ParagraphSeparator))
+        cut = 1;
+    if (cut == 0)
+        return;
+    text.chop(cut);
+    box->setPlainText(text);  // runs this rule again on the shorter text
+    platform().PostTabToActiveWindow();
+}
+
+void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focusedControl,
+                                                           QLabel* focusedControlsLabel,
+                                                           QWidget* f,
+                                                           const QColor& gotFocusColour,
+                                                           const QColor& greyedColour)
+{
+    for (QWidget* w : f->findChildren<QWidget*>()) {
+        if (auto* box = qobject_cast<QPlainTextEdit*>(w))
+            SetColour(box, QPalette::Base, greyedColour);
+        else if (auto* label = qobject_cast<QLabel*>(w))
+            SetLabelLook(label, kLabelColour, false);
+    }
+    SetLabelLook(focusedControlsLabel, kFocusLabelColour, true);
+    SetColour(focusedControl, QPalette::Base, gotFocusColour);
+    QTextCursor caret = focusedControl->textCursor();
+    caret.movePosition(QTextCursor::End);
+    focusedControl->setTextCursor(caret);
+    SetLabelLook(focusedControlsLabel, kFocusLabelColour, true);
+}
+
+bool frmContactDetails::SaveIfChanged()
+{
+    if (!ContactStore.ContactsChanged)
+        return true;
+    m_saving = true;
+    ReadContactFromCard(*this);
+    const bool saved = SaveContacts();
+    m_saving = false;
+    if (saved)
+        ContactStore.ContactsChanged = false;
+    return saved;
+}
+
+void frmContactDetails::cmdOK_Click()
+{
+    // A failed save has told the user; the card stays up with its edit.
+    if (!SaveIfChanged())
+        return;
+    FillContactList(*ChatContactList().lstNames);
+    hide();
+}
+
+void frmContactDetails::Form_Deactivate()
+{
+    MarkFocusedBoxEdit();
+    if (!ContactStore.ContactsChanged)
+        return;
+    if (!SaveIfChanged())
+        return;
+    FillContactList(*ChatContactList().lstNames);
+}
+
+void frmContactDetails::CatchUpDeactivation()
+{
+    if (!m_activeInProgram)
+        return;
+    m_activeInProgram = false;
+    Form_Deactivate();
+}
+
+void frmContactDetails::OnFocusWindowChanged(QWindow* window)
+{
+    if (m_saving)
+        return;
+    if (window && window == windowHandle()) {
+        m_activeInProgram = true;
+        return;
+    }
+    if (!window)
+        return;  // another application: not a deactivation
+    QWidget* top = nullptr;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->windowHandle() == window)
+            top = w;
+    // Message and input boxes are not windows of their own for this rule.
+    if (!top || qobject_cast<QMessageBox*>(top) || qobject_cast<QInputDialog*>(top))
+        return;
+    if (auto* dialog = qobject_cast<QDialog*>(top); dialog && dialog->isModal())
+        return;
+    CatchUpDeactivation();
+}
+
+void frmContactDetails::ResetEditBaseline()
+{
+    if (m_focusedBox)
+        FieldTextOnFocus = m_focusedBox->toPlainText();
+}
+
+void frmContactDetails::SaveMarkedEditOnExit()
+{
+    MarkFocusedBoxEdit();
+    SaveIfChanged();
+}
+
+void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)
+{
+    QPlainTextEdit* box = index >= 0 && index < 12 ? Box(index) : nullptr;
+    const QString before = box ? box->toPlainText() : QString();
+    ToggleChatField(index, button == Qt::RightButton ? 1 : -1);
+    // A click that changes the field marks the contact, so the change is
+    // saved like a typed one.
+    if (box && box->toPlainText() != before)
+        ContactStore.ContactsChanged = true;
+}
+
+void frmContactDetails::ToggleChatField(int i, int addNumber)
+{
+    switch (i) {
+    case 5:
+    case 7:
+    case 8: {
+        QPlainTextEdit* box = txtField[i];
+        const double value = ReadLeadingNumber(box->toPlainText()) + addNumber;
+        if (std::isfinite(value))  // a number too large to step stays as it is
+            box->setPlainText(FormatStatNumber(value));
+        break;
+    }
+    case 6:
+        ToggleOptions(txtField[i], QStringLiteral("M"), QStringLiteral("F"), QStringLiteral("?"));
+        break;
+    case 9:
+        ToggleOptions(txtField[i], QStringLiteral("blond"), QStringLiteral("black"),
+                      QStringLiteral("brown"), QStringLiteral("fair"), QStringLiteral("red"));
+        break;
+    case 10:
+        ToggleOptions(txtField[i], QStringLiteral("blue"), QStringLiteral("hazel"),
+                      QStringLiteral("brown"), QStringLiteral("green"), QStringLiteral("dark"));
+        break;
+    default:
+        break;
+    }
+}
+
+void frmContactDetails::ToggleOptions(QPlainTextEdit* ctl, const QString& t1, const QString& t2,
+                                      const QString& t3, const QString& t4, const QString& t5,
+                                      const QString& t6)
+{
+    const QString t = ctl->toPlainText();
+    const QString* values[6] = {&t1, &t2, &t3, &t4, &t5, &t6};
+    // From the last value down: the first non-empty value equal to the text
+    // moves it to the next value (t6 back to t1).
+    for (int k = 5; k >= 0; --k) {
+        if (!values[k]->isEmpty() && t == *values[k]) {
+            ctl->setPlainText(k == 5 ? t1 : *values[k + 1]);
+            return;
+        }
+    }
+    if (t.isEmpty())
+        ctl->setPlainText(t1);
 }

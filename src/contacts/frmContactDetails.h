@@ -1,10 +1,25 @@
 #pragma once
 
+#include <QColor>
 #include <QLabel>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+
+class QWindow;
+
+// The text the box that last received the focus held at that moment; one
+// value serves all twelve boxes of the card.
+extern QString FieldTextOnFocus;
+
+// Reads the leading number of a text: blanks are skipped, a point is the only
+// decimal separator, a text without a leading number reads as 0.
+double ReadLeadingNumber(const QString& text);
+// A number as stat-field text: a blank before values of 0 and above, no 0
+// before the point (" .5", "-.5"), up to 15 significant digits.
+QString FormatStatNumber(double value);
 
 // The address-book card: one contact in eleven one-line boxes and a notes box.
 class frmContactDetails : public QWidget {
@@ -17,6 +32,40 @@ public:
     QPlainTextEdit* Box(int index) const { return index < 11 ? txtField[index] : txtNotes; }
     void SetStatFieldsVisible(bool visible);
 
+    // Recolours the card around the focused box: every box olive, every label
+    // yellow and regular, then the focused box's label white and bold and the
+    // focused box pale yellow with the caret at its end.
+    void DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focusedControl,
+                                            QLabel* focusedControlsLabel, QWidget* f,
+                                            const QColor& gotFocusColour,
+                                            const QColor& greyedColour);
+    // Steps a numeric stat field by addNumber or moves an option field on.
+    void ToggleChatField(int i, int addNumber);
+    // Moves the box's text to the next value of the list t1..t6 (empty values
+    // end the list); a text outside the list stays.
+    void ToggleOptions(QPlainTextEdit* ctl, const QString& t1 = {}, const QString& t2 = {},
+                       const QString& t3 = {}, const QString& t4 = {}, const QString& t5 = {},
+                       const QString& t6 = {});
+
+    // Event steps, public so that other windows and tests can drive them.
+    void cmdOK_Click();
+    void Form_Deactivate();
+    void lbl_MouseDown(int index, Qt::MouseButton button);
+    // The list window calls this before it acts: when the card was the
+    // program's active window, the card's deactivation runs now, before the
+    // list changes the card (the window system may report the activation of
+    // the list window only after the click that caused it).
+    void CatchUpDeactivation();
+    // A new contact on the card: the focused box's text becomes the text it
+    // is compared with when it loses the focus.
+    void ResetEditBaseline();
+    // At program end: a marked edit (or one in the focused box not yet
+    // marked) is read back and saved.
+    void SaveMarkedEditOnExit();
+    // Called when the focus moves to another top-level window (nullptr: to
+    // another application).
+    void OnFocusWindowChanged(QWindow* window);
+
     std::array<QPlainTextEdit*, 11> txtField{};
     QPlainTextEdit* txtNotes = nullptr;
     std::array<QLabel*, 12> lbl{};
@@ -25,4 +74,24 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    int BoxIndex(const QObject* o) const;
+    void Box_GotFocus(int index);
+    void Box_LostFocus(int index);
+    void txtField_Change(int index);
+    // Applies the lost-focus rule to the focused box now, and takes its
+    // current text as the text on focus so the rule does not fire twice.
+    void MarkFocusedBoxEdit();
+    // ReadContactFromCard and SaveContacts when the card holds a marked
+    // edit. False when the save failed.
+    bool SaveIfChanged();
+    bool HandleKey(int index, QKeyEvent* key);
+
+    QPlainTextEdit* m_focusedBox = nullptr;  // the box that last received the focus
+    bool m_activeInProgram = false;          // the card is the program's active window
+    bool m_saving = false;
+    QPixmap m_background;
 };

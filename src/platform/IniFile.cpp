@@ -19,7 +19,9 @@ std::vector<Line> SplitLines(const QByteArray& content)
 {
     std::vector<Line> lines;
     const qsizetype n = content.size();
-    qsizetype i = 0;
+    // Editors may put a UTF-8 byte order mark before the first line; it is
+    // kept but not taken as part of that line.
+    qsizetype i = content.startsWith("\xef\xbb\xbf") ? 3 : 0;
     while (i < n) {
         Line line;
         line.start = i;
@@ -84,12 +86,15 @@ bool SameName(QByteArrayView written, const QString& wanted)
     return DecodeLine(written).compare(wanted, Qt::CaseInsensitive) == 0;
 }
 
-QString Unquote(QByteArrayView v)
+// A value without one pair of matching outer quotes (" or ').
+QByteArrayView InsideQuotes(QByteArrayView v)
 {
     if (v.size() >= 2 && (v[0] == '"' || v[0] == '\'') && v[v.size() - 1] == v[0])
-        v = v.sliced(1, v.size() - 2);
-    return DecodeLine(v);
+        return v.sliced(1, v.size() - 2);
+    return v;
 }
+
+QString Unquote(QByteArrayView v) { return DecodeLine(InsideQuotes(v)); }
 
 // Strips line breaks so that one value stays one line.
 QByteArray OneLine(const QString& text)
@@ -158,18 +163,18 @@ QByteArray SetValue(const QByteArray& content, const QString& section, const QSt
         return out;
     }
     if (loc.keyLine >= 0) {
-        const Line& line = lines[loc.keyLine];
-        const QByteArrayView raw = QByteArrayView(content).sliced(line.start, line.end - line.start);
-        const qsizetype eq = raw.indexOf('=');
-        // Keep the key's own spelling and the blanks before it.
-        qsizetype keyEnd = eq;
-        while (keyEnd > 0 && IsBlank(raw[keyEnd - 1]))
-            --keyEnd;
-        out.append(content.constData(), line.start);
-        out.append(raw.first(keyEnd));
-        out.append('=');
+        // Only the value's own characters change: the key's spelling, the
+        // blanks around the equals sign and a pair of quotes stay as written,
+        // and a value that is already stored leaves the file as it is.
+        const Parsed p = Parse(content, lines[loc.keyLine]);
+        if (Unquote(p.value) == value)
+            return content;
+        const QByteArrayView inner = InsideQuotes(p.value);
+        const qsizetype from = inner.data() - content.constData();
+        const qsizetype to = from + inner.size();
+        out.append(content.constData(), from);
         out.append(OneLine(value));
-        out.append(content.constData() + line.end, content.size() - line.end);
+        out.append(content.constData() + to, content.size() - to);
         return out;
     }
     const int after = loc.lastKeyLine >= 0 ? loc.lastKeyLine : loc.sectionLine;

@@ -12,10 +12,13 @@
 //    outer quotes (" or ') around a value is removed;
 //  - lines starting with ';' are comments;
 //  - the first of duplicate sections or keys wins;
-//  - a write rewrites only the one line it changes (keeping the file's own
-//    spelling of the names), appends a new key after the last key line of its
+//  - a write changes only the value's own characters on the one line it
+//    changes (keeping the file's own spelling of the names, the blanks around
+//    '=' and a pair of quotes), leaves the file as it is when the value is
+//    already stored, appends a new key after the last key line of its
 //    section and a new section at the end of the file, and leaves every other
 //    byte alone. New lines end with CR LF.
+
 namespace Ini {
 
 // Looks a value up in the bytes of an INI file.

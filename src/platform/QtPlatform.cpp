@@ -15,6 +15,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QTemporaryFile>
+#include <QTimer>
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
@@ -33,7 +34,23 @@ QString QtPlatform::InputBox(const QString& prompt, const QString& title,
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
     dialog.setInputMode(QInputDialog::TextInput);
-    dialog.move(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
+    const QPoint corner(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
+    dialog.move(corner);
+    // Some window managers take the first position of a dialog as that of its
+    // client area. Once the frame is known, the outer frame is put on the
+    // corner (checked for up to a second).
+    QTimer frameCheck;
+    int checks = 0;
+    QObject::connect(&frameCheck, &QTimer::timeout, &dialog, [&] {
+        if (dialog.isVisible() && dialog.frameGeometry() != dialog.geometry()) {
+            if (dialog.frameGeometry().topLeft() != corner)
+                dialog.move(corner);
+            frameCheck.stop();
+        } else if (++checks > 50) {
+            frameCheck.stop();
+        }
+    });
+    frameCheck.start(20);
     if (dialog.exec() != QDialog::Accepted)
         return QString();
     return dialog.textValue();

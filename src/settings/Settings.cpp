@@ -22,6 +22,14 @@ QString ProgramPath(const QString& fileName)
     return platform().ProgramFolder() + QLatin1Char('/') + fileName;
 }
 
+// A settings file that could not be written is worth telling the user about:
+// otherwise a confirmed change would silently be gone at the next start.
+void ReportWriteFailure(const QString& message)
+{
+    LogError(message);
+    platform().MessageBox(message);
+}
+
 } // namespace
 
 QString CutAtNull(const QString& text)
@@ -45,10 +53,10 @@ QString ReadIni(const QString& iniFile, const QString& section, const QString& k
     return CutAtNull(buffer).trimmed();
 }
 
-void WriteIni(const QString& section, const QString& key, const QString& value,
+bool WriteIni(const QString& section, const QString& key, const QString& value,
               const QString& iniFile)
 {
-    platform().WriteProfileString(section, key, value, iniFile);
+    return platform().WriteProfileString(section, key, value, iniFile);
 }
 
 int16_t FlagFromText(const QString& text, const QString& keyForLog)
@@ -75,10 +83,8 @@ int16_t FlagFromText(const QString& text, const QString& keyForLog)
         return 0;
     bool ok = false;
     const double number = t.left(i).toDouble(&ok);
-    if (!ok)
-        return 0;
     const double rounded = std::nearbyint(number);
-    if (rounded < -32768.0 || rounded > 32767.0) {
+    if (!ok || !(rounded >= -32768.0 && rounded <= 32767.0)) {
         LogError(QStringLiteral("Warning - INI value out of range :key=") + keyForLog +
                  QStringLiteral("   value=") + t);
         return 0;
@@ -86,56 +92,83 @@ int16_t FlagFromText(const QString& text, const QString& keyForLog)
     return static_cast<int16_t>(rounded);
 }
 
-void WriteDefaultSettings(const QString& iniFile)
+namespace {
+
+SettingsValues DefaultSettings(const QString& iniFile)
 {
-    WriteIni(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"), QStringLiteral("1"), iniFile);
-    WriteIni(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"),
-             QStringLiteral("1"), iniFile);
-    WriteIni(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"), QStringLiteral("1"),
-             iniFile);
-    WriteIni(QStringLiteral("contacts"), QStringLiteral("dataFile"),
-             ProgramPath(QStringLiteral("chatcontacts.lis")), iniFile);
-    WriteIni(QStringLiteral("phrases"), QStringLiteral("PhraseList"),
-             ProgramPath(QStringLiteral("phrases.txt")), iniFile);
-    WriteIni(QStringLiteral("contacts"), QStringLiteral("WebSitesList"),
-             ProgramPath(QStringLiteral("websites.lis")), iniFile);
+    SettingsValues v;
+    v.IniFile = iniFile;
+    v.ContactFilePath = ProgramPath(QStringLiteral("chatcontacts.lis"));
+    v.PhraseListFile = ProgramPath(QStringLiteral("phrases.txt"));
+    v.WebSitesListFile = ProgramPath(QStringLiteral("websites.lis"));
+    v.AlwaysOnTop = 1;
+    v.HidePhraseListWhenDbleClicked = 1;
+    v.ShowStatFields = 1;
+    return v;
+}
+
+// The six keys in the order a new file lists them. Each write is tried even
+// after one failed; every write replaces the file whole, so it stays sound.
+bool WriteSettingsFile(const SettingsValues& v, const QString& iniFile)
+{
+    bool ok = WriteIni(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"),
+                       QString::number(v.AlwaysOnTop), iniFile);
+    ok &= WriteIni(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"),
+                   QString::number(v.HidePhraseListWhenDbleClicked), iniFile);
+    ok &= WriteIni(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"),
+                   QString::number(v.ShowStatFields), iniFile);
+    ok &= WriteIni(QStringLiteral("contacts"), QStringLiteral("dataFile"), v.ContactFilePath,
+                   iniFile);
+    ok &= WriteIni(QStringLiteral("phrases"), QStringLiteral("PhraseList"), v.PhraseListFile,
+                   iniFile);
+    ok &= WriteIni(QStringLiteral("contacts"), QStringLiteral("WebSitesList"), v.WebSitesListFile,
+                   iniFile);
+    return ok;
+}
+
+int16_t ReadFlag(const QString& section, const QString& key)
+{
+    return FlagFromText(ReadIni(Settings.IniFile, section, key), key);
+}
+
+} // namespace
+
+bool WriteDefaultSettings(const QString& iniFile)
+{
+    return WriteSettingsFile(DefaultSettings(iniFile), iniFile);
 }
 
 void LoadSettings()
 {
-    Settings.IniFile = ProgramPath(QStringLiteral("banterly.ini"));
-    if (!QFileInfo::exists(Settings.IniFile))
-        WriteDefaultSettings(Settings.IniFile);
-    const QString& ini = Settings.IniFile;
+    const QString ini = ProgramPath(QStringLiteral("banterly.ini"));
+    Settings.IniFile = ini;
+    if (!QFileInfo(ini).isFile() && !WriteDefaultSettings(ini)) {
+        // Nothing to read back: run with the defaults.
+        ReportWriteFailure(QStringLiteral("Could not create the settings file ") + ini +
+                           QStringLiteral(". Banterly runs with the default settings."));
+        Settings = DefaultSettings(ini);
+        ContactStore.ContactFilePath = Settings.ContactFilePath;
+        return;
+    }
     Settings.ContactFilePath = ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("dataFile"));
     ContactStore.ContactFilePath = Settings.ContactFilePath;
     Settings.PhraseListFile = ReadIni(ini, QStringLiteral("phrases"), QStringLiteral("PhraseList"));
     Settings.WebSitesListFile =
         ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("WebSitesList"));
-    Settings.AlwaysOnTop =
-        FlagFromText(ReadIni(ini, QStringLiteral("general"), QStringLiteral("AlwaysOnTop")),
-                     QStringLiteral("AlwaysOnTop"));
-    Settings.HidePhraseListWhenDbleClicked = FlagFromText(
-        ReadIni(ini, QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked")),
-        QStringLiteral("HidePhraseListWhenDbleClicked"));
-    Settings.ShowStatFields =
-        FlagFromText(ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("ShowStatFields")),
-                     QStringLiteral("ShowStatFields"));
+    Settings.AlwaysOnTop = ReadFlag(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"));
+    Settings.HidePhraseListWhenDbleClicked =
+        ReadFlag(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"));
+    Settings.ShowStatFields = ReadFlag(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"));
 }
 
-void SaveSettings()
+bool SaveSettings()
 {
-    const QString& ini = Settings.IniFile;
-    WriteIni(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"),
-             QString::number(Settings.AlwaysOnTop), ini);
-    WriteIni(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"),
-             QString::number(Settings.HidePhraseListWhenDbleClicked), ini);
-    WriteIni(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"),
-             QString::number(Settings.ShowStatFields), ini);
-    WriteIni(QStringLiteral("contacts"), QStringLiteral("dataFile"), Settings.ContactFilePath, ini);
-    WriteIni(QStringLiteral("phrases"), QStringLiteral("PhraseList"), Settings.PhraseListFile, ini);
-    WriteIni(QStringLiteral("contacts"), QStringLiteral("WebSitesList"), Settings.WebSitesListFile,
-             ini);
+    if (WriteSettingsFile(Settings, Settings.IniFile))
+        return true;
+    ReportWriteFailure(QStringLiteral("Could not save the settings to ") + Settings.IniFile +
+                       QStringLiteral(". The options stay in effect until Banterly is closed; "
+                                      "confirm them again to retry."));
+    return false;
 }
 
 void ApplySettings()

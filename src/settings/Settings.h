@@ -18,14 +18,16 @@ extern SettingsValues Settings;
 
 // Creates banterly.ini with defaults when it is missing, then reads it.
 void LoadSettings();
-void WriteDefaultSettings(const QString& iniFile);
-void SaveSettings();
+// Both return false when a write failed. SaveSettings has then told the user
+// (message box and log) and the values stay in memory for the next try.
+bool WriteDefaultSettings(const QString& iniFile);
+bool SaveSettings();
 // Shows or hides the card's stat fields and sets the toolbar's topmost state.
 void ApplySettings();
 
 // The value of a key, trimmed; empty (and a warning in the log) when absent.
 QString ReadIni(const QString& iniFile, const QString& section, const QString& key);
-void WriteIni(const QString& section, const QString& key, const QString& value,
+bool WriteIni(const QString& section, const QString& key, const QString& value,
               const QString& iniFile);
 QString CutAtNull(const QString& text);
 

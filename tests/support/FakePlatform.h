@@ -4,12 +4,16 @@
 
 #include <QList>
 #include <QStringList>
+#include <QTemporaryDir>
 
 // A platform for tests: records every call, answers input boxes from a queue
 // and keeps the INI calls on real files (through the same editor as the
 // program), so a test can say "exactly one message box with this text, one
 // beep".
 class FakePlatform : public Platform {
+    // Declared first: programFolder's initialiser uses it.
+    QTemporaryDir m_ownFolder;
+
 public:
     struct Call {
         QString name;
@@ -30,7 +34,9 @@ public:
     // (as if cancelled).
     QStringList inputAnswers;
     QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(22, 5, 9));
-    QString programFolder;
+    // A fresh temporary folder unless the test names one, so that nothing a
+    // test logs or saves lands in the file system's root.
+    QString programFolder = m_ownFolder.path();
     QString programFileName = QStringLiteral("banterly");
     double screenWidthTwips = 1280.0 * 15;
     VersionNumbers version{1, 0, 31};

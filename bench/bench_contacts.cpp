@@ -1,0 +1,166 @@
+// Load, save and a no-match search on a table of 32699 contacts, each beside
+// its floor measured in the same run:
+//   load and find: reading the file into memory and counting its delimiters;
+//   save: writing the same bytes with QSaveFile, commit included.
+// Usage: bench_contacts [--write <file>]   (--write only writes the file)
+#include "contacts/ContactStore.h"
+#include "support/FakePlatform.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+namespace {
+
+constexpr int kContacts = 32699;
+constexpr int kRuns = 21;
+
+QByteArray Pick(const char* const* list, int size, int i) { return list[i % size]; }
+
+// 13 filled fields of realistic length, the other 69 empty; one contact in
+// ten has an accented name.
+QByteArray GenerateFile()
+{
+    static const char* const names[] = {"Anna", "Bernd", "Carla", "Dmitri", "Elena", "Farid",
+                                        "Greta", "Hugo", "Ines", "Jonas", "Kira", "Lukas"};
+    static const char* const accented[] = {"Ren\xc3\xa9" "e", "Zo\xc3\xab", "J\xc3\xb6rg",
+                                           "Fran\xc3\xa7ois", "\xc3\x81ngel"};
+    static const char* const sites[] = {"http://chat.example.org/lounge",
+                                        "http://talk.example.net/room/night-owls",
+                                        "http://www.example.com/chat/friends"};
+    static const char* const hair[] = {"brown", "blonde", "black", "red", "grey"};
+    static const char* const eyes[] = {"blue", "green", "brown", "hazel"};
+    static const char* const words[] = {"likes", "hiking", "and", "old", "films", "met",
+                                        "twice", "in", "the", "evening", "room", "talks",
+                                        "about", "music", "cats", "travel", "works", "nights"};
+    QByteArray out;
+    out.reserve(kContacts * 400);
+    for (int i = 1; i <= kContacts; ++i) {
+        QByteArray f[ContactField::Count];
+        const QByteArray name = i % 10 == 0 ? Pick(accented, 5, i / 10) : Pick(names, 12, i * 7);
+        f[ContactField::ContactID] = "CHAT127" + QByteArray::number(i).rightJustified(3, '0');
+        QByteArray notes;
+        for (int w = 0; notes.size() < 140 + (i * 37) % 60; ++w)
+            notes += Pick(words, 18, i * 3 + w * 5) + ' ';
+        f[ContactField::Notes] = notes.trimmed();
+        f[ContactField::ChatName] = name.toLower() + "_" + QByteArray::number(i * 13 % 9973);
+        f[ContactField::Sex] = i % 2 ? "f" : "m";
+        f[ContactField::RealName] = name + " " + Pick(names, 12, i * 5) + "son";
+        f[ContactField::Email] = name.toLower() + QByteArray::number(i) + "@mail.example.org";
+        f[ContactField::Website] = "http://www.example.org/~" + name.toLower() + QByteArray::number(i);
+        f[ContactField::Height] = QByteArray::number(150 + i % 50);
+        f[ContactField::MetAt] = Pick(sites, 3, i);
+        f[ContactField::Hair] = Pick(hair, 5, i);
+        f[ContactField::Weight] = QByteArray::number(50 + i % 60);
+        f[ContactField::Eyes] = Pick(eyes, 4, i);
+        f[ContactField::Age] = QByteArray::number(18 + i % 60);
+        for (const QByteArray& field : f)
+            out += field + char(31);
+        out += "\r\n";
+    }
+    return out;
+}
+
+QByteArray ReadFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+struct Figure {
+    double min = 0;
+    double median = 0;
+};
+
+double Ms(const std::function<void()>& work)
+{
+    QElapsedTimer t;
+    t.start();
+    work();
+    return t.nsecsElapsed() / 1e6;
+}
+
+Figure Summary(std::vector<double> ms)
+{
+    std::sort(ms.begin(), ms.end());
+    return {ms.front(), ms[ms.size() / 2]};
+}
+
+// Runs the work and its floor in turns, so both see the same machine load.
+std::pair<Figure, Figure> Measure(const std::function<void()>& work,
+                                  const std::function<void()>& floor)
+{
+    std::vector<double> a, b;
+    for (int r = 0; r < kRuns; ++r) {
+        b.push_back(Ms(floor));
+        a.push_back(Ms(work));
+    }
+    return {Summary(a), Summary(b)};
+}
+
+bool Row(const char* what, Figure value, Figure floor, double limit)
+{
+    const double ratio = value.median / floor.median;
+    std::printf("%-6s median %8.2f ms (min %8.2f)   floor median %8.2f ms (min %8.2f)   "
+                "ratio %5.2f  (target <= %.0f) %s\n",
+                what, value.median, value.min, floor.median, floor.min, ratio, limit,
+                ratio <= limit ? "ok" : "OVER");
+    return ratio <= limit;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == QStringLiteral("--write")) {
+        QFile f(args[2]);
+        return f.open(QIODevice::WriteOnly) && f.write(GenerateFile()) > 0 ? 0 : 1;
+    }
+    QTemporaryDir dir;
+    FakePlatform fake;
+    fake.programFolder = dir.path();
+    const QString path = dir.filePath(QStringLiteral("chatcontacts.lis"));
+    const QByteArray bytes = GenerateFile();
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return 1;
+    }
+    ContactStore.ContactFilePath = path;
+    std::printf("file: %d contacts, %.2f MB\n", kContacts, bytes.size() / 1e6);
+
+    volatile qsizetype sink = 0;
+    const auto readFloor = [&] { sink = ReadFile(path).count(char(31)); };
+    const auto [load, loadFloor] = Measure([] { LoadContacts(); }, readFloor);
+    if (ContactStore.ContactCount != kContacts || ContactStore.ReadOnly) {
+        std::printf("load read %d contacts\n", ContactStore.ContactCount);
+        return 1;
+    }
+    const auto [find, findFloor] = Measure(
+        [&] { sink = FindContact(0, kContacts, QStringLiteral("no such person")); }, readFloor);
+    const QString floorPath = dir.filePath(QStringLiteral("floor.lis"));
+    const auto [save, saveFloor] = Measure([] { SaveContacts(); },
+                                           [&] {
+                                               QSaveFile f(floorPath);
+                                               f.open(QIODevice::WriteOnly);
+                                               f.write(bytes);
+                                               f.commit();
+                                           });
+    if (fake.Count(QStringLiteral("MessageBox")) != 0 || ReadFile(path).size() != bytes.size()) {
+        std::printf("save failed\n");
+        return 1;
+    }
+    bool ok = Row("load", load, loadFloor, 12);
+    ok = Row("find", find, findFloor, 5) && ok;
+    ok = Row("save", save, saveFloor, 2) && ok;
+    return ok ? 0 : 2;
+}

@@ -1,0 +1,11 @@
+#include "app/ClickLabel.h"
+
+#include <QMouseEvent>
+
+void ClickLabel::mousePressEvent(QMouseEvent* e)
+{
+    e->accept();
+    emit clicked();
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent* e) { e->accept(); }
