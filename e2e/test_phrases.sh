@@ -12,6 +12,19 @@ dir=$E2E_APPDIR
 first='Double Click this phrase to copy it to the Clipboard'
 second='Use the right mouse button to Add, Edit and Delete Phrases'
 
+# Replaces the text of the open input box with the given one and presses Enter.
+answer_box() {  # answer_box TITLE-PATTERN TEXT
+    e2e_wait_window "$1" >/dev/null || e2e_log "no input box $1"
+    xdotool key ctrl+a
+    xdotool type --delay 30 "$2"
+    xdotool key Return
+    e2e_wait_gone "$1"
+    sleep 0.3
+}
+# The phrase file as od shows it, and the same for the expected lines.
+file_lines() { od -c <"$dir/phrases.txt"; }
+lines() { printf '%s\r\n' "$@" | od -c; }
+
 e2e_start_app || exit 1
 e2e_click "$E2E_TOOLBAR" 60 10
 win=$(e2e_wait_window "$title") || { e2e_log "phrase window did not appear"; exit 1; }
@@ -20,7 +33,7 @@ e2e_wait_framed "$E2E_TOOLBAR"
 sleep 0.3
 
 check_eq "first opening writes phrases.txt with the two default lines" \
-    "$(printf '%s\r\n%s\r\n' "$first" "$second" | od -c)" "$(od -c <"$dir/phrases.txt")"
+    "$(lines "$first" "$second")" "$(file_lines)"
 read -r tx ty tw th <<<"$(e2e_outer_geometry "$E2E_TOOLBAR")"
 read -r px py pw ph <<<"$(e2e_outer_geometry "$win")"
 check "the toolbar's and the phrase window's frames are known" test -n "$tx" -a -n "$px"
@@ -43,18 +56,13 @@ read -r px py pw ph <<<"$(e2e_outer_geometry "$win")"
 
 # Add: right click over the list, "Add Phrase To List", type, Enter.
 e2e_popup_choose "$win" 40 6 3
-box=$(e2e_wait_window '^Adding Phrase to List$') || e2e_log "no input box for Add"
-e2e_wait_framed "$box"
+box=$(e2e_wait_window '^Adding Phrase to List$') && e2e_wait_framed "$box"
 read -r bx by bw bh <<<"$(e2e_outer_geometry "$box")"
 check "the input box's frame is known" test -n "$bx"
 check_eq "the input box opens at the phrase window's top-left corner" "$px $py" "$bx $by"
-xdotool type --delay 30 'Hello from the chat'
-xdotool key Return
-e2e_wait_gone '^Adding Phrase to List$'
-sleep 0.3
+answer_box '^Adding Phrase to List$' 'Hello from the chat'
 check_eq "Add writes the new phrase as the last line" \
-    "$(printf '%s\r\n%s\r\n%s\r\n' "$first" "$second" 'Hello from the chat' | od -c)" \
-    "$(od -c <"$dir/phrases.txt")"
+    "$(lines "$first" "$second" 'Hello from the chat')" "$(file_lines)"
 
 # Edit the new phrase: select it (click the first line, then two down),
 # "Edit Phrase in List", replace the text.
@@ -62,22 +70,15 @@ e2e_click "$win" 40 6
 xdotool key Down Down
 sleep 0.2
 e2e_popup_choose "$win" 40 6 4
-e2e_wait_window '^Editing Existing Phrase in List$' >/dev/null || e2e_log "no input box for Edit"
-xdotool key ctrl+a
-xdotool type --delay 30 'Edited phrase'
-xdotool key Return
-e2e_wait_gone '^Editing Existing Phrase in List$'
-sleep 0.3
+answer_box '^Editing Existing Phrase in List$' 'Edited phrase'
 check_eq "Edit rewrites the selected line in its place" \
-    "$(printf '%s\r\n%s\r\n%s\r\n' "$first" "$second" 'Edited phrase' | od -c)" \
-    "$(od -c <"$dir/phrases.txt")"
+    "$(lines "$first" "$second" 'Edited phrase')" "$(file_lines)"
 
 # Remove the first phrase.
 e2e_click "$win" 40 6
 e2e_popup_choose "$win" 40 6 5
 sleep 0.5
-check_eq "Remove deletes the selected line from the file" \
-    "$(printf '%s\r\n%s\r\n' "$second" 'Edited phrase' | od -c)" "$(od -c <"$dir/phrases.txt")"
+check_eq "Remove deletes the selected line from the file" "$(lines "$second" 'Edited phrase')" "$(file_lines)"
 check "the program is still running" e2e_app_alive
 check "nothing was logged" test ! -s "$dir/banterly.log"
 
