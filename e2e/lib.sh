@@ -167,11 +167,19 @@ e2e_double_click() {  # e2e_double_click WINDOW x y
 # The clipboard's text as another program reads it.
 e2e_clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
 
+# How many of the program's windows are mapped (a popup menu is one).
+e2e_visible_window_count() { xdotool search --onlyvisible --class banterly 2>/dev/null | wc -l; }
+
 # Opens a popup menu with the right button at a point of a window and
 # chooses its n-th command (separators not counted) with the keyboard.
 e2e_popup_choose() {  # e2e_popup_choose WINDOW x y n
+    local before i
+    before=$(e2e_visible_window_count)
     e2e_click "$1" "$2" "$3" 3
-    local i
+    for i in $(seq 1 50); do
+        [ "$(e2e_visible_window_count)" -gt "$before" ] && break
+        sleep 0.1
+    done
     for i in $(seq 1 "$4"); do xdotool key Down; sleep 0.05; done
     xdotool key Return
     sleep 0.3

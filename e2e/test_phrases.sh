@@ -14,7 +14,10 @@ second='Use the right mouse button to Add, Edit and Delete Phrases'
 
 # Replaces the text of the open input box with the given one and presses Enter.
 answer_box() {  # answer_box TITLE-PATTERN TEXT
-    e2e_wait_window "$1" >/dev/null || e2e_log "no input box $1"
+    local box
+    box=$(e2e_wait_window "$1") || { e2e_log "no input box $1"; return 1; }
+    e2e_wait_framed "$box"
+    sleep 0.3
     xdotool key ctrl+a
     xdotool type --delay 30 "$2"
     xdotool key Return
@@ -24,6 +27,12 @@ answer_box() {  # answer_box TITLE-PATTERN TEXT
 # The phrase file as od shows it, and the same for the expected lines.
 file_lines() { od -c <"$dir/phrases.txt"; }
 lines() { printf '%s\r\n' "$@" | od -c; }
+# Checks the phrase file, giving the program up to 5 seconds to write it.
+check_file() {  # check_file DESCRIPTION LINE...
+    local what=$1 i; shift
+    for i in $(seq 1 50); do [ "$(file_lines)" = "$(lines "$@")" ] && break; sleep 0.1; done
+    check_eq "$what" "$(lines "$@")" "$(file_lines)"
+}
 
 e2e_start_app || exit 1
 e2e_click "$E2E_TOOLBAR" 60 10
@@ -32,8 +41,7 @@ e2e_wait_framed "$win"
 e2e_wait_framed "$E2E_TOOLBAR"
 sleep 0.3
 
-check_eq "first opening writes phrases.txt with the two default lines" \
-    "$(lines "$first" "$second")" "$(file_lines)"
+check_file "first opening writes phrases.txt with the two default lines" "$first" "$second"
 read -r tx ty tw th <<<"$(e2e_outer_geometry "$E2E_TOOLBAR")"
 read -r px py pw ph <<<"$(e2e_outer_geometry "$win")"
 check "the toolbar's and the phrase window's frames are known" test -n "$tx" -a -n "$px"
@@ -61,8 +69,7 @@ read -r bx by bw bh <<<"$(e2e_outer_geometry "$box")"
 check "the input box's frame is known" test -n "$bx"
 check_eq "the input box opens at the phrase window's top-left corner" "$px $py" "$bx $by"
 answer_box '^Adding Phrase to List$' 'Hello from the chat'
-check_eq "Add writes the new phrase as the last line" \
-    "$(lines "$first" "$second" 'Hello from the chat')" "$(file_lines)"
+check_file "Add writes the new phrase as the last line" "$first" "$second" 'Hello from the chat'
 
 # Edit the new phrase: select it (click the first line, then two down),
 # "Edit Phrase in List", replace the text.
@@ -71,14 +78,12 @@ xdotool key Down Down
 sleep 0.2
 e2e_popup_choose "$win" 40 6 4
 answer_box '^Editing Existing Phrase in List$' 'Edited phrase'
-check_eq "Edit rewrites the selected line in its place" \
-    "$(lines "$first" "$second" 'Edited phrase')" "$(file_lines)"
+check_file "Edit rewrites the selected line in its place" "$first" "$second" 'Edited phrase'
 
 # Remove the first phrase.
 e2e_click "$win" 40 6
 e2e_popup_choose "$win" 40 6 5
-sleep 0.5
-check_eq "Remove deletes the selected line from the file" "$(lines "$second" 'Edited phrase')" "$(file_lines)"
+check_file "Remove deletes the selected line from the file" "$second" 'Edited phrase'
 check "the program is still running" e2e_app_alive
 check "nothing was logged" test ! -s "$dir/banterly.log"
 
