@@ -13,6 +13,7 @@ targets=(build-fuzz/fuzz/fuzz_*)
 if [ ${#targets[@]} -eq 0 ]; then echo "no fuzz targets"; exit 0; fi
 passed=0
 for target in "${targets[@]}"; do
+  [ -f "$target" ] && [ -x "$target" ] || continue  # skip the build's own folders (automoc)
   name=$(basename "$target"); name=${name#fuzz_}
   work=$(mktemp -d)
   [ -d "fuzz/corpus/$name" ] && cp -r "fuzz/corpus/$name/." "$work/"

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QListWidget>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 #include <cstring>
@@ -85,6 +86,20 @@ bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, OsErr
     return true;
 }
 
+// As DecodeLine, except that a byte-order mark at the start of a line is an
+// ordinary character of the item: only the file's own mark, at its very
+// start, is not part of an item.
+QString DecodeListLine(QByteArrayView line)
+{
+    static constexpr char kBom[] = "\xEF\xBB\xBF";
+    if (line.startsWith(kBom) && IsValidUtf8(line)) {
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                         QStringDecoder::Flag::ConvertInitialBom);
+        return decoder.decode(line);
+    }
+    return DecodeLine(line);
+}
+
 void ReportLoadFailure(const QString& logLine, const QString& message)
 {
     LogError(logLine);
@@ -104,7 +119,7 @@ QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems)
     bool whole = true;
     const char* p = bytes.constData();
     const qsizetype n = bytes.size();
-    qsizetype pos = 0;
+    qsizetype pos = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     while (pos < n) {
         qsizetype end = pos;
         while (end < n && p[end] != '\r' && p[end] != '\n')
@@ -113,12 +128,12 @@ QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems)
         qsizetype next = end;
         if (next < n && p[next++] == '\r' && next < n && p[next] == '\n')
             ++next;
-        if (length > 0) {
+        QString text = length > 0 ? DecodeListLine(QByteArrayView(p + pos, length)) : QString();
+        if (!text.isEmpty()) {
             if (items.size() >= maxItems) {
                 whole = false;
                 break;
             }
-            QString text = DecodeLine(QByteArrayView(p + pos, length));
             if (text.size() > kMaxListItemLength) {
                 qsizetype keep = kMaxListItemLength;
                 if (text.at(keep - 1).isHighSurrogate())

@@ -52,6 +52,19 @@ private slots:
         QCOMPARE(f.folder.Read("list.txt"), QByteArray("a\r\nRen\xc3\xa9\r\nRen\xc3\xa9\r\nd\r\ne\r\n"));
     }
 
+    void onlyTheFilesOwnByteOrderMarkIsDropped()
+    {
+        Fixture f;
+        f.folder.Write("list.txt", "\xef\xbb\xbf" "first\r\n\xef\xbb\xbf\r\n\xef\xbb\xbf" "second\r\n");
+        LoadFileToListBox(f.list, f.Path());
+        const QString bom(QChar(0xFEFF));
+        const QStringList expected = {"first", bom, bom + "second"};
+        QCOMPARE(ItemsOf(f.list), expected);
+        SaveListboxToFile(f.list, f.Path());
+        LoadFileToListBox(f.list, f.Path());
+        QCOMPARE(ItemsOf(f.list), expected);
+    }
+
     void emptyFileClearsTheList()
     {
         Fixture f;
