@@ -9,6 +9,7 @@
 #include <QListWidget>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <QStringEncoder>
 
 #include <cerrno>
 #include <cstring>
@@ -193,15 +194,20 @@ ListLoad LoadFileToListBox(QListWidget& list, const QString& fileName)
 
 bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error)
 {
-    QByteArray bytes;
-    qsizetype size = 0;
+    // Encoded straight into one buffer: a temporary array per item would
+    // cost more than writing the file.
+    QStringEncoder encoder(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    qsizetype space = 0;
     for (const QString& item : items)
-        size += item.size() + 2;
-    bytes.reserve(size);
+        space += encoder.requiredSpace(item.size()) + 2;
+    QByteArray bytes(space, Qt::Uninitialized);
+    char* out = bytes.data();
     for (const QString& item : items) {
-        bytes += EncodeLine(item);
-        bytes += "\r\n";
+        out = encoder.appendToBuffer(out, item);
+        *out++ = '\r';
+        *out++ = '\n';
     }
+    bytes.truncate(out - bytes.constData());
     return WriteFileAtomically(fileName, bytes, error);
 }
 
