@@ -71,15 +71,20 @@ bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, OsErr
         return false;
     };
     errno = 0;
-    // Unbuffered: a short write (disk full, file size limit) shows in the
-    // count that write() returns; a buffered one would be lost in commit().
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+    if (!file.open(QIODevice::WriteOnly))
         return fail(errno);
+    // A short write (disk full, file size limit) shows either in the count
+    // or in the flush; commit() alone would not tell.
     errno = 0;
     if (file.write(bytes) != bytes.size())
         return fail(errno);
     errno = 0;
-    if (::fsync(file.handle()) != 0)
+    if (!file.flush())
+        return fail(errno);
+    // The data reach the disk before the new file replaces the old one;
+    // commit() syncs as well but ignores a failure.
+    errno = 0;
+    if (::fdatasync(file.handle()) != 0)
         return fail(errno);
     errno = 0;
     if (!file.commit())

@@ -159,13 +159,20 @@ private slots:
         QCOMPARE(f.list.count(), 2);
     }
 
+    void shortWriteFailsAndLeavesTheOldFileWhole_data()
+    {
+        QTest::addColumn<int>("items");
+        QTest::newRow("smaller than the write buffer") << 200;
+        QTest::newRow("larger than the write buffer") << 2000;
+    }
     void shortWriteFailsAndLeavesTheOldFileWhole()
     {
         // A file size limit makes the system write only part of the bytes,
         // as a full disk does.
+        QFETCH(int, items);
         Fixture f;
         f.folder.Write("list.txt", "old\r\n");
-        for (int i = 0; i < 200; ++i)
+        for (int i = 0; i < items; ++i)
             f.list.addItem(QStringLiteral("a phrase long enough to pass the limit %1").arg(i));
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
