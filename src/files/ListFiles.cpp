@@ -56,6 +56,7 @@ OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& 
         savedErrno = EISDIR;  // refused by the file layer before any system call
     if (savedErrno != 0)
         return {savedErrno, QString::fromLocal8Bit(std::strerror(savedErrno))};
+    // No system error to show: the file layer's own text is the cause.
     return {EIO, file.errorString()};
 }
 
