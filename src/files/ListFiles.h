@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/AtomicFile.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -21,12 +23,6 @@ enum class ListLoad {
     Missing,     // no such file: reported, the list unchanged
     Complete,    // the list holds every item of the file
     Incomplete,  // reported: the list holds only the part that could be read
-};
-
-// A failure of the file system: the system's error number and its text.
-struct OsError {
-    int number = 0;
-    QString description;
 };
 
 // A file is present when its path names an existing ordinary file (a
