@@ -247,3 +247,43 @@ e2e_keys() {  # e2e_keys WINDOW key...
     for k in "$@"; do xdotool key "$k"; sleep 0.1; done
     sleep 0.3
 }
+
+# --- phrase window and clipboard ---
+
+# Double-clicks at a point of a window's client area.
+e2e_double_click() {  # e2e_double_click WINDOW x y
+    xdotool mousemove --window "$1" "$2" "$3" sleep 0.1 click --repeat 2 --delay 80 1
+    sleep 0.3
+}
+
+# The clipboard's text as another program reads it.
+e2e_clipboard() { timeout 5 xclip -o -selection clipboard 2>/dev/null; }
+
+# How many of the program's windows are mapped (a popup menu is one).
+e2e_visible_window_count() { xdotool search --onlyvisible --class banterly 2>/dev/null | wc -l; }
+
+# Opens a popup menu with the right button at a point of a window and
+# chooses its n-th command (separators not counted) with the keyboard.
+e2e_popup_choose() {  # e2e_popup_choose WINDOW x y n
+    local before i
+    before=$(e2e_visible_window_count)
+    e2e_click "$1" "$2" "$3" 3
+    for i in $(seq 1 50); do
+        [ "$(e2e_visible_window_count)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    for i in $(seq 1 "$4"); do xdotool key Down; sleep 0.05; done
+    xdotool key Return
+    sleep 0.3
+}
+
+# Waits until the window manager has framed a window (its frame extents are
+# known), so that e2e_outer_geometry is right.
+e2e_wait_framed() {  # e2e_wait_framed WINDOW [seconds]
+    local i
+    for i in $(seq 1 $(( ${2:-5} * 10 ))); do
+        xprop -id "$1" _NET_FRAME_EXTENTS 2>/dev/null | grep -q ' = ' && return 0
+        sleep 0.1
+    done
+    return 1
+}

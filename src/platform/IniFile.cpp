@@ -1,8 +1,10 @@
 #include "platform/IniFile.h"
 
+#include "platform/AtomicFile.h"
 #include "platform/TextCodec.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <vector>
 
@@ -187,13 +189,48 @@ QByteArray SetValue(const QByteArray& content, const QString& section, const QSt
     return out;
 }
 
-std::optional<QString> ReadValue(const QString& file, const QString& section, const QString& key)
+namespace {
+
+// An INI file is small; a larger one (or a device such as /dev/zero behind a
+// link) is not a settings file.
+constexpr qint64 kMaxIniBytes = 4 * 1024 * 1024;
+
+enum class Load { Missing, Loaded, Refused };
+
+// Reads the whole file. Anything but an ordinary file of a sane size is
+// refused, so that a write never replaces what it could not read.
+Load ReadWhole(const QString& file, QByteArray& content, QString* error)
 {
+    const QFileInfo info(file);
+    if (!info.exists() && !info.isSymLink())
+        return Load::Missing;
+    auto refuse = [&](const QString& why) {
+        if (error)
+            *error = why;
+        return Load::Refused;
+    };
+    if (!info.isFile())
+        return refuse(QStringLiteral("not an ordinary file"));
+    if (info.size() > kMaxIniBytes)
+        return refuse(QStringLiteral("the file is too large to be a settings file"));
     QFile f(file);
     if (!f.open(QIODevice::ReadOnly))
+        return refuse(f.errorString());
+    content = f.read(kMaxIniBytes + 1);
+    if (f.error() != QFileDevice::NoError)
+        return refuse(f.errorString());
+    if (content.size() > kMaxIniBytes)
+        return refuse(QStringLiteral("the file is too large to be a settings file"));
+    return Load::Loaded;
+}
+
+} // namespace
+
+std::optional<QString> ReadValue(const QString& file, const QString& section, const QString& key)
+{
+    QByteArray content;
+    if (ReadWhole(file, content, nullptr) != Load::Loaded)
         return std::nullopt;
-    // An INI file is small; anything beyond a few megabytes is not ours.
-    const QByteArray content = f.read(16 * 1024 * 1024);
     return FindValue(content, section, key);
 }
 
@@ -201,32 +238,12 @@ bool WriteValue(const QString& file, const QString& section, const QString& key,
                 const QString& value, QString* error)
 {
     QByteArray content;
-    {
-        QFile f(file);
-        if (f.exists()) {
-            if (!f.open(QIODevice::ReadOnly)) {
-                if (error)
-                    *error = f.errorString();
-                return false;
-            }
-            content = f.readAll();
-            if (f.error() != QFileDevice::NoError) {
-                if (error)
-                    *error = f.errorString();
-                return false;
-            }
-        }
-    }
-    QSaveFile out(file);
-    if (!out.open(QIODevice::WriteOnly)) {
-        if (error)
-            *error = out.errorString();
+    if (ReadWhole(file, content, error) == Load::Refused)
         return false;
-    }
-    out.write(SetValue(content, section, key, value));
-    if (!out.commit()) {
+    OsError failure;
+    if (!WriteFileAtomically(file, SetValue(content, section, key, value), &failure)) {
         if (error)
-            *error = out.errorString();
+            *error = failure.description;
         return false;
     }
     return true;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
 #include <QStandardPaths>
@@ -34,10 +35,21 @@ QString QtPlatform::InputBox(const QString& prompt, const QString& title,
     dialog.setLabelText(prompt);
     dialog.setTextValue(defaultText);
     dialog.setInputMode(QInputDialog::TextInput);
+    // A long prompt wraps instead of making the box wider than the screen
+    // (the window manager would then move it away from where it belongs).
+    if (auto* label = dialog.findChild<QLabel*>())
+        label->setWordWrap(true);
+    // The corner is that of the outer frame. The size is settled first, so
+    // that showing does not resize the native window, which would make the
+    // position count for the inner area again.
     const QPoint corner(TwipsToPixels(leftTwips), TwipsToPixels(topTwips));
     dialog.move(corner);
-    // Some window managers take the first position of a dialog as that of its
-    // client area. Once the frame is known, the outer frame is put on the
+    dialog.adjustSize();
+    dialog.winId();
+    if (QWindow* handle = dialog.windowHandle())
+        handle->setFramePosition(corner);
+    // Some window managers still take the first position as that of the
+    // client area: once the frame is known, the outer frame is put on the
     // corner (checked for up to a second).
     QTimer frameCheck;
     int checks = 0;
