@@ -6,7 +6,7 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 work="$E2E_DIR/originals"
 mkdir -p "$work"
-delays="0 0.02 0.04 0.06 0.08 0.1 0.13 0.16 0.2 0.25 0.3 0.4 0.6 1.0 2.0"
+delays="0 0.003 0.006 0.01 0.015 0.02 0.03 0.04 0.06 0.08 0.1 0.15 0.2 0.4 1.0"
 
 fresh_folder() {
     find "$E2E_APPDIR" -mindepth 1 ! -name banterly -exec rm -rf {} + 2>/dev/null
@@ -14,6 +14,16 @@ fresh_folder() {
 }
 
 kill_after() { sleep "$1"; kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
+
+# Presses Enter, which starts the save, with the kill already on its way:
+# the earliest kills land before the key, the latest after the save.
+enter_and_kill() {  # enter_and_kill DELAY
+    (sleep "$1"; kill -9 "$E2E_APP_PID" 2>/dev/null) &
+    local killer=$!
+    xdotool key Return
+    wait "$killer"
+    wait "$E2E_APP_PID" 2>/dev/null
+}
 
 # --- contacts: add a contact from the toolbar, type a name, press Enter (OK)
 e2e_make_contacts 32699 "$work/chatcontacts.lis"
@@ -26,8 +36,7 @@ for d in $delays; do
     card=$(e2e_wait_window '^Banterly - Address Book$' 10) || { bad=$((bad + 1)); kill_after 0; continue; }
     xdotool windowactivate --sync "$card" 2>/dev/null
     e2e_type "killed"
-    xdotool key Return
-    kill_after "$d"
+    enter_and_kill "$d"
     f="$E2E_APPDIR/chatcontacts.lis"
     if cmp -s "$f" "$work/chatcontacts.lis"; then old=$((old + 1))
     elif [ "$(wc -l <"$f")" = 32700 ] && [ "$(e2e_bad_contact_lines "$f")" = 0 ] &&
@@ -52,8 +61,7 @@ for d in $delays; do
     e2e_key Down Down Down Return
     box=$(e2e_wait_window '^Adding Phrase to List$' 5) || { bad=$((bad + 1)); kill_after 0; continue; }
     e2e_type "a phrase added before the kill"
-    xdotool key Return
-    kill_after "$d"
+    enter_and_kill "$d"
     f="$E2E_APPDIR/phrases.txt"
     if cmp -s "$f" "$work/phrases.txt"; then old=$((old + 1))
     elif { cat "$work/phrases.txt"; printf 'a phrase added before the kill\r\n'; } | cmp -s - "$f"; then new=$((new + 1))
@@ -78,8 +86,7 @@ for d in $delays; do
     win=$(e2e_wait_window "^Options  for Orvane Software's Banterly $" 10) || { bad=$((bad + 1)); kill_after 0; continue; }
     xdotool windowactivate --sync "$win" 2>/dev/null
     e2e_key Tab Tab Tab Tab Tab space
-    xdotool key Return
-    kill_after "$d"
+    enter_and_kill "$d"
     f="$E2E_APPDIR/banterly.ini"
     if cmp -s "$f" "$work/banterly.ini"; then old=$((old + 1))
     elif cmp -s "$f" "$E2E_DIR/ini.new"; then new=$((new + 1))
