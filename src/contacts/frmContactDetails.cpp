@@ -235,6 +235,8 @@ frmContactDetails::frmContactDetails()
         } else {
             txtNotes = box;
         }
+        // New text in any box is worth another automatic save attempt.
+        connect(box, &QPlainTextEdit::textChanged, this, [this] { m_saveFailed = false; });
     }
     lbl[2]->setBuddy(txtField[2]);  // Alt+M moves to "Met at"
     txtNotes->setPlainText(QStringLiteral("Jot down other notes about the person here\r\n"));
@@ -429,6 +431,7 @@ bool frmContactDetails::SaveIfChanged()
     ReadContactFromCard(*this);
     const bool saved = SaveContacts();
     m_saving = false;
+    m_saveFailed = !saved;
     if (saved)
         ContactStore.ContactsChanged = false;
     return saved;
@@ -447,6 +450,11 @@ void frmContactDetails::Form_Deactivate()
 {
     MarkFocusedBoxEdit();
     if (!ContactStore.ContactsChanged)
+        return;
+    // After a failed save the user has been told; moving between windows
+    // does not try (and report) again until something new is typed. OK and
+    // closing the program still try.
+    if (m_saveFailed)
         return;
     if (!SaveIfChanged())
         return;

@@ -93,5 +93,6 @@ private:
     QPlainTextEdit* m_focusedBox = nullptr;  // the box that last received the focus
     bool m_activeInProgram = false;          // the card is the program's active window
     bool m_saving = false;
+    bool m_saveFailed = false;  // the last save failed and nothing was typed since
     QPixmap m_background;
 };
