@@ -104,8 +104,10 @@ e2e_dismiss_messages() {
     for i in $(seq 1 $((timeout * 10))); do
         id=$(e2e_message_boxes | head -1)
         if [ -n "$id" ]; then
+            # A real key press (XTEST) on the activated box: a key event sent
+            # to a window directly can leave the key seen as held.
             xdotool windowactivate --sync "$id" 2>/dev/null
-            xdotool key --window "$id" Return 2>/dev/null
+            xdotool key Return 2>/dev/null
             n=$((n + 1)); quiet=0
             sleep 0.3
         else

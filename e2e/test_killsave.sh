@@ -57,8 +57,7 @@ for d in $delays; do
     e2e_start_app || { bad=$((bad + 1)); continue; }
     e2e_click "$E2E_TOOLBAR" 60 10
     win=$(e2e_wait_window '^Phrases to Paste into Chat Sessions$' 10) || { bad=$((bad + 1)); kill_after 0; continue; }
-    e2e_click "$win" 60 40 3
-    e2e_key Down Down Down Return
+    e2e_popup_choose "$win" 60 40 3
     box=$(e2e_wait_window '^Adding Phrase to List$' 5) || { bad=$((bad + 1)); kill_after 0; continue; }
     e2e_type "a phrase added before the kill"
     enter_and_kill "$d"

@@ -23,7 +23,7 @@ add_contact_and_ok() {
 # --- a file-size limit makes the contact save fail
 e2e_make_contacts 32699 "$dir/chatcontacts.lis"
 cp "$dir/chatcontacts.lis" "$E2E_DIR/contacts.orig"
-E2E_LAUNCHER="prlimit --fsize=2000000 --" e2e_start_app || exit 1
+E2E_LAUNCHER="prlimit --fsize=2000000:unlimited --" e2e_start_app || exit 1
 add_contact_and_ok "limited"
 check_eq "a save over the file-size limit shows one message" 1 "$(e2e_dismiss_messages 5)"
 check_eq "and logs one line" 1 "$(log_lines 'Could not save the contacts to')"
@@ -70,8 +70,7 @@ sleep 1
 e2e_dismiss_messages 3 >/dev/null
 win=$(e2e_wait_window '^Phrases to Paste into Chat Sessions$' 5)
 check "the phrase window opens" test -n "$win"
-e2e_click "$win" 60 40 3
-e2e_key Down Down Down Return
+e2e_popup_choose "$win" 60 40 3
 e2e_wait_window '^Adding Phrase to List$' 5 >/dev/null
 e2e_type "nowhere to go"
 xdotool key Return
