@@ -244,6 +244,32 @@ private slots:
         QVERIFY(card.isVisible());
     }
 
+    void aFailedSaveIsNotRetriedOnEveryWindowChange()
+    {
+        frmContactDetails& card = ActiveCard(1);
+        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        QTest::keyClicks(card.txtField[0], QStringLiteral("Y"));
+        card.Form_Deactivate();
+        QCOMPARE(fx.fake->Count("MessageBox"), 1);
+        // Moving between windows again tries nothing and shows nothing more.
+        card.Form_Deactivate();
+        card.Form_Deactivate();
+        QCOMPARE(fx.fake->Count("MessageBox"), 1);
+        QVERIFY(ContactStore.ContactsChanged);
+        // New typing is worth one more attempt, and OK always tries.
+        QTest::keyClicks(card.txtField[0], QStringLiteral("Z"));
+        card.Form_Deactivate();
+        QCOMPARE(fx.fake->Count("MessageBox"), 2);
+        card.cmdOK_Click();
+        QCOMPARE(fx.fake->Count("MessageBox"), 3);
+        // Once the folder is there the kept edit is saved.
+        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("file.lis"));
+        card.cmdOK_Click();
+        QCOMPARE(fx.fake->Count("MessageBox"), 3);
+        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(fx.folder->Read(QStringLiteral("file.lis")).contains("BlueYZ"));
+    }
+
     void deactivationWithoutAnEditSavesNothing()
     {
         ActiveCard(1);
