@@ -3,6 +3,7 @@
 // same bytes: every non-blank line is one contact, parsed field by field, and
 // a table that was read completely saves and reads back unchanged.
 #include "contacts/ContactStore.h"
+#include "QuietPlatform.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 
@@ -17,45 +18,6 @@
 #include <cstdlib>
 
 namespace {
-
-// Opens no window and touches nothing outside its temporary folder.
-class QuietPlatform : public Platform {
-public:
-    explicit QuietPlatform(QString folder) : m_folder(std::move(folder)) {}
-    int messages = 0;
-
-    void MessageBox(const QString&) override { ++messages; }
-    QString InputBox(const QString&, const QString&, const QString&, double, double) override
-    {
-        return QString();
-    }
-    void Beep() override {}
-    void ClipboardClear() override {}
-    void ClipboardSetText(const QString&) override {}
-    void SetBusyPointer(bool) override {}
-    void DoEvents() override {}
-    void PostTabToActiveWindow() override {}
-    void SetWindowPos(QWidget*, bool, const QRect&) override {}
-    bool OpenUrl(const QString&) override { return false; }
-    QString ProgramFolder() override { return m_folder; }
-    QString ProgramFileName() override { return QStringLiteral("banterly"); }
-    QDateTime Now() override { return QDateTime(QDate(2026, 11, 1), QTime(12, 0)); }
-    double ScreenWidthTwips() override { return 1280.0 * 15; }
-    VersionNumbers Version() override { return {1, 0, 31}; }
-    int ReadProfileString(const QString&, const QString&, const QString&, QString& value, int,
-                          const QString&) override
-    {
-        value.clear();
-        return 0;
-    }
-    bool WriteProfileString(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return false;
-    }
-
-private:
-    QString m_folder;
-};
 
 void Check(bool ok, const char* what)
 {
@@ -76,7 +38,8 @@ QTemporaryDir& Folder()
 
 QuietPlatform& Quiet()
 {
-    static QuietPlatform p(Folder().path());
+    static QuietPlatform p;
+    p.folder = Folder().path();
     return p;
 }
 

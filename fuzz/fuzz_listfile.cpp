@@ -7,6 +7,7 @@
 //   first item begins with U+FEFF, which at the start of a file is taken for
 //   the file's byte-order mark).
 #include "files/ListFiles.h"
+#include "QuietPlatform.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -18,40 +19,6 @@
 #include <cstdlib>
 
 namespace {
-
-// Answers without a desktop: no message box may open while fuzzing.
-class QuietPlatform : public Platform {
-public:
-    QString folder;
-    void MessageBox(const QString&) override {}
-    QString InputBox(const QString&, const QString&, const QString&, double, double) override
-    {
-        return {};
-    }
-    void Beep() override {}
-    void ClipboardClear() override {}
-    void ClipboardSetText(const QString&) override {}
-    void SetBusyPointer(bool) override {}
-    void DoEvents() override {}
-    void PostTabToActiveWindow() override {}
-    void SetWindowPos(QWidget*, bool, const QRect&) override {}
-    bool OpenUrl(const QString&) override { return false; }
-    QString ProgramFolder() override { return folder; }
-    QString ProgramFileName() override { return QStringLiteral("fuzz"); }
-    QDateTime Now() override { return QDateTime(QDate(2026, 1, 1), QTime(0, 0)); }
-    double ScreenWidthTwips() override { return 19200; }
-    VersionNumbers Version() override { return {1, 0, 0}; }
-    int ReadProfileString(const QString&, const QString&, const QString&, QString& value, int,
-                          const QString&) override
-    {
-        value.clear();
-        return 0;
-    }
-    bool WriteProfileString(const QString&, const QString&, const QString&, const QString&) override
-    {
-        return false;
-    }
-};
 
 struct World {
     QApplication* app = nullptr;
