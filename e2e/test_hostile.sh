@@ -37,7 +37,7 @@ run_case() {  # run_case KIND SOURCE
     case "$kind" in
         contacts) target="$E2E_APPDIR/chatcontacts.lis" ;;
         listfile) target="$E2E_APPDIR/phrases.txt" ;;
-        ini) target="$E2E_APPDIR/banterly.ini" ;;
+        inifile) target="$E2E_APPDIR/banterly.ini" ;;
     esac
     place "$src" "$target"
     before=$(fingerprint "$target")
@@ -65,7 +65,7 @@ run_case() {  # run_case KIND SOURCE
     check_eq "$label: the file is unchanged" "$before" "$after"
 }
 
-for kind in contacts listfile ini; do
+for kind in contacts listfile inifile; do
     for f in "$data/$kind"/* "$gen/ten-megabyte-line.txt" "$gen/hundred-thousand-lines.txt" folder devzero; do
         run_case "$kind" "$f"
     done
