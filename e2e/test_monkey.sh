@@ -5,10 +5,11 @@
 # closing the toolbar, every file on disk parses, and the contact file holds
 # exactly the table the program holds: the program is started again on it,
 # saves it once more, and the result is the same contacts.
-# Replay a run with MONKEY_SEED=<seed printed below>.
+# The seed is fixed unless MONKEY_SEED is given; a failing run prints its
+# seed, and MONKEY_SEED=<seed> replays it.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
-seed=${MONKEY_SEED:-$(( $(date +%s) % 100000 ))}
+seed=${MONKEY_SEED:-20261208}
 seconds=${MONKEY_SECONDS:-60}
 e2e_log "monkey seed: $seed (replay with MONKEY_SEED=$seed)"
 RANDOM=$seed
@@ -96,7 +97,6 @@ if [ "$n" -gt 0 ]; then
     e2e_type "Q"
     xdotool key Return
     sleep 1
-    first=$(( $(awk '{ print NR; exit }' "$E2E_DIR/before") ))
     norm() { awk -F"$D" -v OFS="$D" '{ if (NR <= 999) $1 = ""; print }' "$1" | tr -d '\r'; }
     expected=$(norm "$E2E_DIR/before" | awk -F"$D" -v OFS="$D" 'NR == 1 { $25 = $25 "Q" } { print }')
     check "re-saving the loaded table gives back every contact unchanged (seed $seed)" \
