@@ -169,9 +169,15 @@ void frmToolbar1::closeEvent(QCloseEvent* e)
 {
     // Closing the toolbar ends the program at once; no other window runs
     // its closing logic. Only an edit the card holds is saved first, so that
-    // it is not lost.
-    if (IsContactDetailsLoaded())
-        ContactDetails().SaveMarkedEditOnExit();
+    // it is not lost. When that save fails (the user has just been told why)
+    // the program stays open once, so the edit can still be saved; closing
+    // it again ends it.
+    if (IsContactDetailsLoaded() && !ContactDetails().SaveMarkedEditOnExit() &&
+        !m_closeAfterFailedSave) {
+        m_closeAfterFailedSave = true;
+        e->ignore();
+        return;
+    }
     e->accept();
     QCoreApplication::exit(0);
 }

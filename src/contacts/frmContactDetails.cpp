@@ -497,10 +497,10 @@ void frmContactDetails::ResetEditBaseline()
         FieldTextOnFocus = m_focusedBox->toPlainText();
 }
 
-void frmContactDetails::SaveMarkedEditOnExit()
+bool frmContactDetails::SaveMarkedEditOnExit()
 {
     MarkFocusedBoxEdit();
-    SaveIfChanged();
+    return SaveIfChanged();
 }
 
 void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)

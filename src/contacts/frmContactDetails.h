@@ -61,7 +61,8 @@ public:
     void ResetEditBaseline();
     // At program end: a marked edit (or one in the focused box not yet
     // marked) is read back and saved.
-    void SaveMarkedEditOnExit();
+    // Saves an edit the card still holds; false when that save failed.
+    bool SaveMarkedEditOnExit();
     // Called when the focus moves to another top-level window (nullptr: to
     // another application).
     void OnFocusWindowChanged(QWindow* window);

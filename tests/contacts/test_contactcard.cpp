@@ -313,6 +313,20 @@ private slots:
         QVERIFY(fx.SavedFile().contains(QStringLiteral("BlueX")));
     }
 
+    void closingTheProgramAfterAFailedSaveStaysOpenOnce()
+    {
+        frmContactDetails& card = ActiveCard(1);
+        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        QTest::keyClicks(card.txtField[0], QStringLiteral("berry"));
+        // The save fails: the user is told and the program stays open.
+        QVERIFY(!Toolbar().close());
+        QCOMPARE(fx.fake->Count("MessageBox"), 1);
+        QVERIFY(ContactStore.ContactsChanged);
+        // Closing again ends it even though the save fails once more.
+        QVERIFY(Toolbar().close());
+        QCOMPARE(fx.fake->Count("MessageBox"), 2);
+    }
+
     void closingTheProgramSavesAMarkedOrPendingEdit()
     {
         frmContactDetails& card = ActiveCard(1);
