@@ -78,6 +78,13 @@ sleep 1
 check "saving the phrases over a folder is reported" test "$(e2e_dismiss_messages 3)" -ge 1
 check "the folder is left as it was" test -d "$dir/phrases.txt/keep"
 check "the program is still running" e2e_app_alive
-e2e_close_window "$E2E_TOOLBAR"; e2e_wait_exit 5 >/dev/null
+# Closing the program tries the unsaved list once more, reports the failure
+# and stays open once; closing it again ends it.
+e2e_close_window "$E2E_TOOLBAR"
+check_eq "closing with unsaved phrases reports the failed save" 1 "$(e2e_dismiss_messages 3)"
+check "and the program stays open" e2e_app_alive
+e2e_close_window "$E2E_TOOLBAR"
+e2e_dismiss_messages 3 >/dev/null
+check "closing it again ends it" test -n "$(e2e_wait_exit 10)"
 
 e2e_finish

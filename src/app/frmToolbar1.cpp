@@ -8,6 +8,7 @@
 #include "contacts/frmContactDetails.h"
 #include "files/ErrorLog.h"
 #include "options/frmOptions.h"
+#include "phrases/frmPhrases.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "settings/Settings.h"
@@ -168,12 +169,16 @@ void frmToolbar1::Timer1_Timer()
 void frmToolbar1::closeEvent(QCloseEvent* e)
 {
     // Closing the toolbar ends the program at once; no other window runs
-    // its closing logic. Only an edit the card holds is saved first, so that
-    // it is not lost. When that save fails (the user has just been told why)
-    // the program stays open once, so the edit can still be saved; closing
-    // it again ends it.
-    if (IsContactDetailsLoaded() && !ContactDetails().SaveMarkedEditOnExit() &&
-        !m_closeAfterFailedSave) {
+    // its closing logic. Only data that would be lost is saved first: an edit
+    // the card holds, and a phrase list whose last save failed. When such a
+    // save fails (the user has just been told why) the program stays open
+    // once, so the data can still be saved; closing it again ends it.
+    bool saved = true;
+    if (IsContactDetailsLoaded())
+        saved = ContactDetails().SaveMarkedEditOnExit() && saved;
+    if (IsPhrasesLoaded())
+        saved = Phrases().SaveUnsavedPhrases() && saved;
+    if (!saved && !m_closeAfterFailedSave) {
         m_closeAfterFailedSave = true;
         e->ignore();
         return;

@@ -40,7 +40,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
 
 private:
-    bool m_closeAfterFailedSave = false;  // a close was refused because the card's save failed
+    bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
     void SetClockColour(const QColor& colour);
 };
 

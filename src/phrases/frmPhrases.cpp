@@ -7,6 +7,7 @@
 #include "platform/Twips.h"
 #include "settings/Settings.h"
 
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -249,5 +250,27 @@ void frmPhrases::SavePhrases()
                m_saveRefusal);
         return;
     }
-    SaveListboxToFile(*lstPhrases, path);
+    // A failed write is remembered, so that closing the window or the
+    // program tries once more instead of dropping the list.
+    m_unsaved = !SaveListboxToFile(*lstPhrases, path) && !path.isEmpty();
+}
+
+bool frmPhrases::SaveUnsavedPhrases()
+{
+    if (m_unsaved)
+        SavePhrases();
+    return !m_unsaved;
+}
+
+void frmPhrases::closeEvent(QCloseEvent* event)
+{
+    // Closing unloads the window and its list. A list whose last save failed
+    // is saved once more first; if that fails too, the window stays open
+    // once so the phrases are not lost, and closing it again closes it.
+    if (!SaveUnsavedPhrases() && !m_closeRefused) {
+        m_closeRefused = true;
+        event->ignore();
+        return;
+    }
+    QWidget::closeEvent(event);
 }

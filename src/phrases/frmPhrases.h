@@ -35,8 +35,13 @@ public:
     QAction* mnuPhraseEdit = nullptr;
     QAction* mnuPhraseRemove = nullptr;
 
+    // Saves the list again when its last save failed; false when the list
+    // is still not saved.
+    bool SaveUnsavedPhrases();
+
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
@@ -50,4 +55,6 @@ private:
     // Why the list must not be written over the file (it was not read
     // completely); empty when saving is allowed.
     QString m_saveRefusal;
+    bool m_unsaved = false;       // the last save failed
+    bool m_closeRefused = false;  // a close was refused because of that
 };

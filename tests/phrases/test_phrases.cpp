@@ -1,5 +1,6 @@
 #include "app/WindowControl.h"
 #include "app/Windows.h"
+#include "app/frmToolbar1.h"
 #include "files/ListFiles.h"
 #include "files/ListTestSupport.h"
 #include "phrases/frmPhrases.h"
@@ -291,6 +292,28 @@ private slots:
         dir.rename("away", "sub");
         w.Add();
         QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "first\r\nsecond\r\n");
+    }
+
+    void closingAfterAFailedSaveTriesAgainAndKeepsTheList()
+    {
+        Fixture f(nullptr);
+        QDir dir(f.folder.Path());
+        dir.mkdir("sub");
+        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
+        frmPhrases& w = Shown();
+        dir.rename("sub", "away");
+        f.fake.inputAnswers = {"kept"};
+        w.Add();
+        QCOMPARE(f.fake.Count("MessageBox"), 1);
+        // Closing tries once more; it fails, so the window stays open once.
+        QVERIFY(!w.close());
+        QCOMPARE(f.fake.Count("MessageBox"), 2);
+        QVERIFY(IsPhrasesLoaded());
+        // With the folder back, closing the program saves the list.
+        dir.rename("away", "sub");
+        QVERIFY(Toolbar().close());
+        QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "kept\r\n");
+        QCOMPARE(f.fake.Count("MessageBox"), 2);
     }
 
     void fileReadIncompletelyIsNeverSavedOver()
