@@ -34,7 +34,8 @@ for d in $delays; do
     e2e_start_app || { bad=$((bad + 1)); continue; }
     e2e_click "$E2E_TOOLBAR" 12 10
     card=$(e2e_wait_window '^Banterly - Address Book$' 10) || { bad=$((bad + 1)); kill_after 0; continue; }
-    xdotool windowactivate --sync "$card" 2>/dev/null
+    e2e_wait_framed "$card" 5
+    e2e_click "$card" 100 27          # into the chat name
     e2e_type "killed"
     enter_and_kill "$d"
     f="$E2E_APPDIR/chatcontacts.lis"
@@ -83,8 +84,8 @@ for d in $delays; do
     e2e_start_app || { bad=$((bad + 1)); continue; }
     e2e_click "$E2E_TOOLBAR" 84 10
     win=$(e2e_wait_window "^Options  for Orvane Software's Banterly $" 10) || { bad=$((bad + 1)); kill_after 0; continue; }
-    xdotool windowactivate --sync "$win" 2>/dev/null
-    e2e_key Tab Tab Tab Tab Tab space
+    e2e_wait_framed "$win" 5
+    e2e_click "$win" 34 39            # "Toolbar is Always on Top"
     enter_and_kill "$d"
     f="$E2E_APPDIR/banterly.ini"
     if cmp -s "$f" "$work/banterly.ini"; then old=$((old + 1))

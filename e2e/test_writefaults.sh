@@ -10,14 +10,29 @@ log="$dir/banterly.log"
 
 log_lines() { grep -c "$1" "$log" 2>/dev/null || echo 0; }
 
-# Adds a contact from the toolbar, types a chat name and presses Enter (OK).
+# The card's OK button, in pixels of its client area.
+ok_x=159 ok_y=186
+
+# Adds a contact from the toolbar, clicks into its chat name, types it and
+# clicks OK.
 add_contact_and_ok() {
     e2e_click "$E2E_TOOLBAR" 12 10
     card=$(e2e_wait_window '^Banterly - Address Book$' 10) || return 1
-    xdotool windowactivate --sync "$card" 2>/dev/null
+    e2e_wait_framed "$card" 5
+    e2e_click "$card" 100 27
     e2e_type "$1"
-    xdotool key Return
+    e2e_click "$card" "$ok_x" "$ok_y"
     sleep 1
+}
+
+# Closes the toolbar, answering any message, and makes sure the program ended.
+end_program() {
+    e2e_close_window "$E2E_TOOLBAR"
+    e2e_dismiss_messages 3 >/dev/null
+    local rc
+    rc=$(e2e_wait_exit 10)
+    check "the program ends when its toolbar is closed" test -n "$rc"
+    [ -n "$rc" ] || { kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
 }
 
 # --- a file-size limit makes the contact save fail
@@ -32,13 +47,12 @@ check "the program is still running" e2e_app_alive
 prlimit --pid "$E2E_APP_PID" --fsize=unlimited
 card=$(e2e_wait_window '^Banterly - Address Book$' 2)
 check "the card still shows the unsaved contact" test -n "$card"
-xdotool windowactivate --sync "$card" 2>/dev/null
-xdotool key Return
+e2e_click "$card" "$ok_x" "$ok_y"
 sleep 1.5
 check_eq "once the limit is gone the next save shows nothing" 0 "$(e2e_dismiss_messages 2)"
 check_eq "and writes the kept contact" "limited" "$(tail -1 "$dir/chatcontacts.lis" | cut -d"$(printf '\037')" -f25)"
 check_eq "with every contact" 32700 "$(wc -l <"$dir/chatcontacts.lis")"
-e2e_close_window "$E2E_TOOLBAR"; e2e_wait_exit 5 >/dev/null
+end_program
 
 # --- the data folder disappears while the program runs
 find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
@@ -54,12 +68,11 @@ check_eq "and logs one line" 1 "$(log_lines 'Could not save the contacts to')"
 check "no folder is created behind the user's back" test ! -e "$dir/data"
 mkdir "$dir/data"
 card=$(e2e_wait_window '^Banterly - Address Book$' 2)
-xdotool windowactivate --sync "$card" 2>/dev/null
-xdotool key Return
+e2e_click "$card" "$ok_x" "$ok_y"
 sleep 1
 check_eq "after the folder is back the save shows nothing" 0 "$(e2e_dismiss_messages 2)"
 check_eq "and the file holds all contacts kept in memory" 21 "$(wc -l <"$dir/data/chatcontacts.lis" 2>/dev/null)"
-e2e_close_window "$E2E_TOOLBAR"; e2e_wait_exit 5 >/dev/null
+end_program
 
 # --- the phrase file's path names a folder
 find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
