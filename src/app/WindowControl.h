@@ -3,13 +3,6 @@
 #include <QWidget>
 #include <cstdint>
 
-// Places the contact list, the detail card and the phrase window just under
-// the toolbar, at the toolbar's position at the moment of the call, and shows
-// them (creating and loading them first when needed).
-void ShowContactList();
-void ShowContactDetails();
-void ShowPhrases();
-
 // Puts a window into the topmost band (flag -1) or out of it (any other
 // value), without activating it and without moving it.
 void SetTopmost(QWidget& window, int16_t onTop);

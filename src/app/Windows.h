@@ -1,10 +1,15 @@
 #pragma once
 
+// The window registry: the one way windows reach each other.
+//
 // The program's windows are single shared instances, created and loaded the
 // first time anything touches them. The toolbar lives for the whole run and
 // the detail card is only ever hidden; the contact list, the phrase window
 // and the options dialog are destroyed when the user closes them and are
 // created (and loaded) again at their next use.
+//
+// This header names the windows but includes none of them, so a window can
+// use the registry without taking in the others.
 
 class frmToolbar1;
 class frmContactDetails;
@@ -26,3 +31,17 @@ bool IsOptionsLoaded();
 
 // Destroys every window, the toolbar included (used between tests).
 void UnloadAllWindows();
+
+// Places the contact list, the detail card and the phrase window just under
+// the toolbar, at the toolbar's position at the moment of the call, and shows
+// them (creating and loading them first when needed).
+void ShowContactList();
+void ShowContactDetails();
+void ShowPhrases();
+
+// Shows or hides the card's stat fields (loading the card when needed) and
+// sets the toolbar's topmost state from the settings.
+void ApplySettings();
+
+// Refills the contact list from the table when the list window is open.
+void RefreshContactList();

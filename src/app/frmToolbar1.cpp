@@ -4,11 +4,11 @@
 #include "app/WindowControl.h"
 #include "app/Windows.h"
 #include "contacts/ContactStore.h"
-#include "contacts/ContactTransfer.h"
 #include "contacts/frmContactDetails.h"
 #include "files/ErrorLog.h"
 #include "options/frmOptions.h"
 #include "phrases/frmPhrases.h"
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "settings/Settings.h"
@@ -107,13 +107,13 @@ void frmToolbar1::SetClockColour(const QColor& colour)
 
 void frmToolbar1::Load()
 {
-    Platform& p = platform();
-    StartTime = FormatTimeOfDay(p.Now().time());
+    Desktop& d = desktop();
+    StartTime = FormatTimeOfDay(platform().Now().time());
     ShowCurrentTime = -1;
     setWindowTitle(QStringLiteral("Banterly"));
-    MoveWindow(*this, p.ScreenWidthTwips() / 2, 0);
+    MoveWindow(*this, d.ScreenWidthTwips() / 2, 0);
     SetTopmost(*this, -1);
-    p.DoEvents();
+    d.DoEvents();
     RunStartupStep("settings", LoadSettings);
     RunStartupStep("contacts", LoadContacts);
 }
@@ -170,12 +170,15 @@ void frmToolbar1::closeEvent(QCloseEvent* e)
 {
     // Closing the toolbar ends the program at once; no other window runs
     // its closing logic. Only data that would be lost is saved first: an edit
-    // the card holds, and a phrase list whose last save failed. When such a
-    // save fails (the user has just been told why) the program stays open
-    // once, so the data can still be saved; closing it again ends it.
+    // the card holds, a contact table that differs from the file, and a
+    // phrase list whose last save failed. When such a save fails (the user
+    // has just been told why) the program stays open once, so the data can
+    // still be saved; closing it again ends it.
     bool saved = true;
     if (IsContactDetailsLoaded())
-        saved = ContactDetails().SaveMarkedEditOnExit() && saved;
+        saved = ContactDetails().SaveMarkedEditOnExit();
+    else
+        saved = SaveUnsavedContacts();
     if (IsPhrasesLoaded())
         saved = Phrases().SaveUnsavedPhrases() && saved;
     if (!saved && !m_closeAfterFailedSave) {

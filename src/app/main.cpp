@@ -22,10 +22,12 @@ int main(int argc, char* argv[])
 
     QtPlatform qtPlatform;
     SetPlatform(&qtPlatform);
+    SetDesktop(&qtPlatform);
 
     Toolbar().Load();
     const int rc = app.exec();
     UnloadAllWindows();
+    SetDesktop(nullptr);
     SetPlatform(nullptr);
     return rc;
 }

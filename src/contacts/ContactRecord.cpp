@@ -97,7 +97,21 @@ inline bool FoldedMatchAt(const char* text, qsizetype i, QByteArrayView needle)
 
 } // namespace
 
-ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Count) {}
+ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Count)
+{
+    static quint64 lastSerial = 0;
+    m_serial = ++lastSerial;
+}
+
+qsizetype ContactRecord::LineLength() const
+{
+    // Every byte but a UTF-8 continuation byte starts a character; each
+    // field's end byte stands for its delimiter.
+    qsizetype n = 0;
+    for (char c : Text())
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
 
 std::pair<qsizetype, qsizetype> ContactRecord::Span(int index) const
 {
@@ -132,7 +146,11 @@ void ContactRecord::SetField(int index, const QString& text)
     SetText(next);
 }
 
-void ContactRecord::Clear() { *this = ContactRecord(); }
+void ContactRecord::Clear()
+{
+    m_data = EmptyData();
+    m_split = ContactField::Count;
+}
 
 void ContactRecord::SetText(QByteArrayView text)
 {

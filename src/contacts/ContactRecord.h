@@ -26,9 +26,10 @@ enum : int {
     Age = 79,
 };
 constexpr int Count = 82;
-// The twelve fields shown on the card.
-constexpr std::array<int, 12> CardFields = {Notes,  ChatName, Sex,  RealName, Email, Website,
-                                            Height, MetAt,    Hair, Weight,   Eyes,  Age};
+// The twelve fields shown on the card, in the order of its boxes
+// (txtField 0 to 10, then the notes box).
+constexpr std::array<int, 12> CardFields = {ChatName, RealName, MetAt,  Email, Website, Age,
+                                            Sex,      Height,   Weight, Hair,  Eyes,    Notes};
 } // namespace ContactField
 
 // One contact: 82 text fields, numbered 0 to 81.
@@ -48,8 +49,17 @@ public:
     QString Field(int index) const;
     // Sets field 0 to 81; other indexes are ignored.
     void SetField(int index, const QString& text);
-    // Empties all 82 fields.
+    // Empties all 82 fields; the record stays the same contact (Serial).
     void Clear();
+    // A number that tells this contact from every other one made in this run;
+    // copies of a record share it. Never written to the file.
+    quint64 Serial() const { return m_serial; }
+    // The number of characters of the record's file line: every field and
+    // its delimiter (a character outside the Basic Multilingual Plane counts
+    // as one, as the reader counts it).
+    qsizetype LineLength() const;
+    // Whether that number is at most `limit`, cheaply for short lines.
+    bool LineFits(qsizetype limit) const { return m_split <= limit || LineLength() <= limit; }
     bool operator==(const ContactRecord& other) const { return Text() == other.Text(); }
 
     // Reads a line: field k is the text between delimiter k and k + 1; text
@@ -82,4 +92,5 @@ private:
     // all 7-bit, its search line.
     QByteArray m_data;
     qsizetype m_split = 0;
+    quint64 m_serial = 0;
 };

@@ -1,16 +1,13 @@
 #include "contacts/ContactStore.h"
 
-#include "app/Windows.h"
-#include "contacts/ContactTransfer.h"
-#include "contacts/frmChatContactList.h"
 #include "files/ErrorLog.h"
+#include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cstring>
@@ -19,13 +16,18 @@
 
 ContactStoreValues ContactStore;
 
+// The one writer of the table's unsaved mark.
+struct StoreProcedures {
+    static void MarkUnsaved(bool unsaved) { ContactStore.Unsaved.m_set = unsaved; }
+};
+
 namespace {
 
 // The table's positions and a line's character positions were 16-bit
 // numbers in the file's first home; files beyond those limits are read but
 // never written over.
-constexpr int kMaxLineLength = 32767;
-constexpr int kMaxLines = 32699;
+constexpr int kMaxLineLength = MaxContactLineLength;
+constexpr int kMaxLines = MaxContacts;
 // No honest address book comes near this; anything larger is not read into
 // memory whole.
 constexpr qint64 kMaxFileBytes = qint64(128) << 20;
@@ -33,11 +35,7 @@ constexpr qint64 kReadChunk = qint64(4) << 20;
 constexpr qsizetype kWriteChunk = qsizetype(1) << 20;
 constexpr char kFileDelimiter = char(31);
 
-void Report(const QString& message)
-{
-    LogError(message);
-    platform().MessageBox(message);
-}
+void Report(const QString& message) { ReportFailure(message); }
 
 QString ReadError(const QString& reason)
 {
@@ -79,14 +77,6 @@ bool IsBlank(QStringView line)
     return true;
 }
 
-// Characters, not UTF-16 units: a surrogate pair is one character.
-qsizetype CharacterCount(QStringView text)
-{
-    qsizetype n = text.size();
-    for (QChar c : text)
-        n -= c.isLowSurrogate();
-    return n;
-}
 
 // Turns the bytes of the contact file into table rows. Lines end with CR LF,
 // LF or CR; empty and space-only lines are skipped.
@@ -197,33 +187,6 @@ void ReadContactFile(QFile& file, std::vector<ContactRecord>& table)
     }
 }
 
-// Opens a save file for writing without Qt's buffer: a buffered write that
-// the disk takes only in part (disk full, file size limit) is not reported
-// and would be committed short, while an unbuffered one returns the count.
-bool OpenForSaving(QSaveFile& file)
-{
-    return file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-}
-
-bool WriteAll(QSaveFile& file, QByteArrayView bytes)
-{
-    while (!bytes.isEmpty()) {
-        const qint64 written = file.write(bytes.data(), bytes.size());
-        if (written <= 0)
-            return false;
-        bytes = bytes.sliced(written);
-    }
-    return true;
-}
-
-QString WriteFailure(const QSaveFile& file)
-{
-    const QString reason = file.errorString();
-    return reason.isEmpty() || reason == QStringLiteral("Unknown error")
-               ? QStringLiteral("the disk took only part of the file")
-               : reason;
-}
-
 bool WriteSample(const QString& path)
 {
     ContactRecord sample;
@@ -233,34 +196,52 @@ bool WriteSample(const QString& path)
     sample.SetField(ContactField::Email, QStringLiteral("sam@example.org"));
     sample.SetField(ContactField::Website, QStringLiteral("http://www.example.org/"));
     sample.SetField(ContactField::MetAt, QStringLiteral("http://chat.example.org/"));
-    QSaveFile file(path);
-    if (!OpenForSaving(file) ||
-        !WriteAll(file, EncodeLine(ContactToLine(sample, ContactDelimiter)) + "\r\n")) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return WriteFileAtomically(path, EncodeLine(ContactToLine(sample, ContactDelimiter)) + "\r\n");
 }
 
-// Writes the table into an opened save file; the empty text on success,
+// Why the loader would refuse the table, or the empty text.
+QString Unloadable()
+{
+    const int count = ContactStore.ContactCount;
+    if (count > kMaxLines)
+        return QStringLiteral("the address book holds %1 contacts, more than the %2 a contact "
+                              "file can hold")
+            .arg(count)
+            .arg(kMaxLines);
+    return QString();
+}
+
+QString LineTooLong(int position)
+{
+    return QStringLiteral("contact %1 would be a line longer than %2 characters, which could "
+                          "not be read again")
+        .arg(position)
+        .arg(kMaxLineLength);
+}
+
+// Writes the table through an opened writer; the empty text on success,
 // otherwise the reason.
-QString WriteTable(QSaveFile& file)
+QString WriteTable(AtomicWriter& file)
 {
     const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
     QByteArray block;
     block.reserve(kWriteChunk + 64 * 1024);
     for (int i = 1; i <= count; ++i) {
-        ContactStore.Contacts[i].AppendText(block);
+        const ContactRecord& record = ContactStore.Contacts[i];
+        // A last guard: the program never writes a line the loader refuses.
+        if (!record.LineFits(kMaxLineLength))
+            return LineTooLong(i);
+        record.AppendText(block);
         block.append("\r\n", 2);
         if (block.size() >= kWriteChunk || i == count) {
             ContactRecord::EndsToDelimiter(block.data(), block.size(), kFileDelimiter);
-            if (!WriteAll(file, block))
-                return WriteFailure(file);
+            if (!file.Write(block))
+                return file.Error().description;
             block.resize(0);
         }
     }
-    if (!file.commit())
-        return file.errorString();
+    if (!file.Commit())
+        return file.Error().description;
     return QString();
 }
 
@@ -319,41 +300,43 @@ void LoadContacts()
     ContactStore.ContactCount = static_cast<int16_t>(ContactStore.Contacts.size() - 2);
     ContactStore.CurrentContact = std::min(ContactStore.CurrentContact, ContactStore.ContactCount);
     ContactStore.ContactsChanged = false;
+    StoreProcedures::MarkUnsaved(false);
 }
 
 bool SaveContacts()
 {
     if (ContactStore.ReadOnly) {
         RefuseSave(QStringLiteral("The contacts were not saved: "));
-        ContactStore.ContactsChanged = true;
+        StoreProcedures::MarkUnsaved(true);
         return false;
     }
     const QString& path = ContactStore.ContactFilePath;
-    QString reason;
-    {
-        QSaveFile file(path);
+    QString reason = Unloadable();
+    if (reason.isEmpty()) {
         try {
             const QDate today = platform().Now().date();
             const int numbered = std::min<int>({ContactStore.ContactCount, 999,
                                                 int(ContactStore.Contacts.size()) - 1});
             for (int i = 1; i <= numbered; ++i)
                 ContactStore.Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
-            if (!OpenForSaving(file))
-                reason = file.errorString();
-            else
-                reason = WriteTable(file);
+            AtomicWriter file(path);
+            reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {
             reason = OutOfMemory();
         }
-        if (!reason.isEmpty())
-            file.cancelWriting();
     }
-    if (reason.isEmpty())
+    if (reason.isEmpty()) {
+        StoreProcedures::MarkUnsaved(false);
         return true;
+    }
     Report(QStringLiteral("Could not save the contacts to ") + path + QStringLiteral(": ") + reason);
-    ContactStore.ContactsChanged = true;
+    StoreProcedures::MarkUnsaved(true);
     return false;
 }
+
+bool ContactTableUnsaved() { return ContactStore.Unsaved.IsSet(); }
+
+bool SaveUnsavedContacts() { return !ContactTableUnsaved() || SaveContacts(); }
 
 int16_t FindContact(int first, int last, const QString& text)
 {
@@ -382,27 +365,22 @@ bool DeleteContact(int position)
     const int count = ContactStore.ContactCount;
     if (position < 1 || position > count || size_t(count) >= ContactStore.Contacts.size())
         return false;
-    Platform& p = platform();
-    p.SetBusyPointer(true);
     auto& c = ContactStore.Contacts;
     std::move(c.begin() + position + 1, c.begin() + count + 1, c.begin() + position);
-    // The vacated slot keeps no hidden copy of a contact.
-    c[count].Clear();
+    // The vacated slot keeps no hidden copy of a contact, nor its serial.
+    c[count] = ContactRecord();
     ContactStore.ContactCount--;
     if (ContactStore.CurrentContact > ContactStore.ContactCount)
         ContactStore.CurrentContact = ContactStore.ContactCount;
-    const bool saved = SaveContacts();
-    FillContactList(*ChatContactList().lstNames);
-    if (!saved)
-        ContactStore.ContactsChanged = true; // the next save tries again
-    p.SetBusyPointer(false);
-    return saved;
+    StoreProcedures::MarkUnsaved(true);
+    SaveContacts();  // a failure has been reported; the next save tries again
+    return true;
 }
 
 bool AddContact()
 {
     if (ContactStore.ContactCount >= MaxContacts) {
-        Report(QStringLiteral("The address book is full (32766 contacts)."));
+        Report(QStringLiteral("The address book is full (%1 contacts).").arg(MaxContacts));
         return false;
     }
     try {
@@ -414,8 +392,10 @@ bool AddContact()
     }
     ContactStore.ContactCount++;
     ContactStore.CurrentContact = ContactStore.ContactCount;
-    ContactStore.Contacts[ContactStore.CurrentContact].Clear();
+    // A new contact, not a leftover copy of a deleted one.
+    ContactStore.Contacts[ContactStore.CurrentContact] = ContactRecord();
     ClearCurrentContact();
+    StoreProcedures::MarkUnsaved(true);
     return true;
 }
 
@@ -427,4 +407,98 @@ void ClearCurrentContact()
     ContactRecord& r = ContactStore.Contacts[current];
     for (int f : ContactField::CardFields)
         r.SetField(f, QString());
+}
+
+namespace {
+// The longest ID a save gives ("CHAT" + month + day + three digits).
+constexpr qsizetype kLongestSavedId = 11;
+
+// A record's line length once a save has renumbered its ID.
+qsizetype SavedLineLength(const ContactRecord& record)
+{
+    const qsizetype id = CharacterCount(record.Field(ContactField::ContactID));
+    return record.LineLength() - id + std::max(id, kLongestSavedId);
+}
+} // namespace
+
+int PositionOfContact(quint64 serial)
+{
+    const auto& c = ContactStore.Contacts;
+    const int count = std::min<int>(ContactStore.ContactCount, int(c.size()) - 1);
+    const int current = ContactStore.CurrentContact;
+    if (current >= 1 && current <= count && c[current].Serial() == serial)
+        return current;
+    for (int i = 1; i <= count; ++i)
+        if (c[i].Serial() == serial)
+            return i;
+    return 0;
+}
+
+QString CardTooLongMessage()
+{
+    return QStringLiteral("This contact is too long to be kept: its line in the contact file "
+                          "may hold at most %1 characters. Shorten the notes or another field, "
+                          "then save again.")
+        .arg(kMaxLineLength);
+}
+
+qsizetype CardTextRoom(quint64 serial)
+{
+    ContactRecord others;
+    if (const int position = PositionOfContact(serial)) {
+        others = ContactStore.Contacts[position];
+        for (int f : ContactField::CardFields)
+            others.SetField(f, QString());
+    }
+    return std::max<qsizetype>(0, kMaxLineLength - SavedLineLength(others));
+}
+
+// Characters, not UTF-16 units: a surrogate pair is one character.
+qsizetype CharacterCount(QStringView text)
+{
+    qsizetype n = text.size();
+    for (QChar c : text)
+        n -= c.isLowSurrogate();
+    return n;
+}
+
+CardWrite WriteCardToContact(quint64 serial, const CardTexts& texts)
+{
+    const int position = PositionOfContact(serial);
+    if (position == 0)
+        return CardWrite::Gone;
+    ContactRecord& record = ContactStore.Contacts[position];
+    ContactRecord updated = record;
+    for (size_t i = 0; i < texts.size(); ++i)
+        updated.SetField(ContactField::CardFields[i], StripControlChars(texts[i]));
+    if (updated == record)
+        return CardWrite::Unchanged;
+    if (SavedLineLength(updated) > kMaxLineLength)
+        return CardWrite::TooLong;
+    record = std::move(updated);
+    StoreProcedures::MarkUnsaved(true);
+    return CardWrite::Written;
+}
+
+QString StripControlChars(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (c.unicode() >= 32)
+            out += c;
+    return out;
+}
+
+QString ContactListLine(int position)
+{
+    const ContactRecord& r = ContactStore.Contacts[position];
+    QString line = QString::number(position) + QStringLiteral(". ");
+    const QString& chat = r.Field(ContactField::ChatName);
+    const QString& real = r.Field(ContactField::RealName);
+    if (!chat.isEmpty())
+        line += chat;
+    if (!real.isEmpty())
+        line += QStringLiteral("   ( ") + real + QStringLiteral(" )");
+    return line;
 }

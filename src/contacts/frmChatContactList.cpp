@@ -5,6 +5,7 @@
 #include "contacts/ContactStore.h"
 #include "contacts/ContactTransfer.h"
 #include "contacts/frmContactDetails.h"
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 
@@ -168,7 +169,7 @@ void frmChatContactList::AddClicked()
 
 void frmChatContactList::FindClicked()
 {
-    const QString text = platform().InputBox(QStringLiteral("Enter any text to search for"),
+    const QString text = desktop().InputBox(QStringLiteral("Enter any text to search for"),
                                              QStringLiteral("Finding Chatroom Contact"), QString(),
                                              WindowLeft(*this), WindowTop(*this));
     // The search starts at the selected contact itself, so the same text
@@ -193,10 +194,17 @@ void frmChatContactList::DeleteClicked()
     }
     if (ContactStore.CurrentContact <= 0)
         return;
-    // A failed save has been reported; the list and the card stay as they are.
-    if (!DeleteContact(ContactStore.CurrentContact))
+    Desktop& d = desktop();
+    d.SetBusyPointer(true);
+    // A failed save has been reported; the deletion stands in memory all the
+    // same, so the list and the card show the table as it now is, and the
+    // next save writes it.
+    const bool deleted = DeleteContact(ContactStore.CurrentContact);
+    if (deleted)
+        FillContactList(*lstNames);
+    d.SetBusyPointer(false);
+    if (!deleted)
         return;
-    FillContactList(*lstNames);
     if (ContactStore.CurrentContact == 0) {
         if (IsContactDetailsLoaded())
             ContactDetails().hide();

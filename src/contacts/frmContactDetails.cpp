@@ -1,13 +1,11 @@
 #include "contacts/frmContactDetails.h"
 
-#include "app/WindowControl.h"
 #include "app/Windows.h"
 #include "contacts/ContactStore.h"
-#include "contacts/ContactTransfer.h"
-#include "contacts/frmChatContactList.h"
+#include "files/ErrorLog.h"
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
-#include "settings/Settings.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -236,7 +234,10 @@ frmContactDetails::frmContactDetails()
             txtNotes = box;
         }
         // New text in any box is worth another automatic save attempt.
-        connect(box, &QPlainTextEdit::textChanged, this, [this] { m_saveFailed = false; });
+        connect(box, &QPlainTextEdit::textChanged, this, [this, i] {
+            m_saveFailed = false;
+            KeepWithinLineLimit(i);
+        });
     }
     lbl[2]->setBuddy(txtField[2]);  // Alt+M moves to "Met at"
     txtNotes->setPlainText(QStringLiteral("Jot down other notes about the person here\r\n"));
@@ -400,7 +401,7 @@ void frmContactDetails::txtField_Change(int index)
         return;
     text.chop(cut);
     box->setPlainText(text);  // runs this rule again on the shorter text
-    platform().PostTabToActiveWindow();
+    desktop().PostTabToActiveWindow();
 }
 
 void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focusedControl,
@@ -425,15 +426,16 @@ void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focus
 
 bool frmContactDetails::SaveIfChanged()
 {
-    if (!ContactStore.ContactsChanged)
+    if (ContactStore.ContactsChanged && !ReadContactFromCard(*this)) {
+        m_saveFailed = true;
+        return false;
+    }
+    if (!ContactTableUnsaved())
         return true;
     m_saving = true;
-    ReadContactFromCard(*this);
     const bool saved = SaveContacts();
     m_saving = false;
     m_saveFailed = !saved;
-    if (saved)
-        ContactStore.ContactsChanged = false;
     return saved;
 }
 
@@ -442,14 +444,14 @@ void frmContactDetails::cmdOK_Click()
     // A failed save has told the user; the card stays up with its edit.
     if (!SaveIfChanged())
         return;
-    FillContactList(*ChatContactList().lstNames);
+    RefreshContactList();
     hide();
 }
 
 void frmContactDetails::Form_Deactivate()
 {
     MarkFocusedBoxEdit();
-    if (!ContactStore.ContactsChanged)
+    if (!ContactStore.ContactsChanged && !ContactTableUnsaved())
         return;
     // After a failed save the user has been told; moving between windows
     // does not try (and report) again until something new is typed. OK and
@@ -458,7 +460,7 @@ void frmContactDetails::Form_Deactivate()
         return;
     if (!SaveIfChanged())
         return;
-    FillContactList(*ChatContactList().lstNames);
+    RefreshContactList();
 }
 
 void frmContactDetails::CatchUpDeactivation()
@@ -501,6 +503,97 @@ bool frmContactDetails::SaveMarkedEditOnExit()
 {
     MarkFocusedBoxEdit();
     return SaveIfChanged();
+}
+
+QString frmContactDetails::BoxText(int index) const
+{
+    // The document's own text: the plain-text view would turn a no-break
+    // space into a plain one.
+    QString text = Box(index)->document()->toRawText();
+    for (QChar& c : text) {
+        switch (c.unicode()) {
+        case QChar::ParagraphSeparator:
+        case QChar::LineSeparator:
+        case 0xFDD0:  // frame start and end marks
+        case 0xFDD1:
+            c = u'\n';
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
+void frmContactDetails::KeepWithinLineLimit(int index)
+{
+    if (m_cutting)
+        return;
+    qsizetype used = 0;
+    for (int i = 0; i < 12; ++i)
+        used += CharacterCount(Box(i)->toPlainText());
+    const qsizetype over = used - CardTextRoom(m_shownContact);
+    if (over <= 0)
+        return;
+    QPlainTextEdit* box = Box(index);
+    QString text = BoxText(index);
+    qsizetype keep = text.size();
+    for (qsizetype cut = 0; cut < over && keep > 0; ++cut) {
+        --keep;
+        if (keep > 0 && text.at(keep).isLowSurrogate() && text.at(keep - 1).isHighSurrogate())
+            --keep;
+    }
+    text.truncate(keep);
+    m_cutting = true;
+    box->setPlainText(text);
+    box->moveCursor(QTextCursor::End);
+    m_cutting = false;
+    // Told once the typing or pasting that caused it is over.
+    QMetaObject::invokeMethod(
+        this,
+        [] {
+            ReportFailure(QStringLiteral("The text was cut: ") + CardTooLongMessage());
+        },
+        Qt::QueuedConnection);
+}
+
+void ShowContactOnCard(frmContactDetails& card)
+{
+    // An edit still on the card belongs to the contact it shows, whatever
+    // the list has done meanwhile.
+    if (ContactStore.ContactsChanged)
+        ReadContactFromCard(card);
+    const int current = ContactStore.CurrentContact;
+    const bool valid = current >= 1 && current <= ContactStore.ContactCount &&
+                       size_t(current) < ContactStore.Contacts.size();
+    if (valid) {
+        const ContactRecord& r = ContactStore.Contacts[current];
+        card.SetShownContact(r.Serial());
+        for (int i = 0; i < 12; ++i)
+            card.Box(i)->setPlainText(r.Field(ContactField::CardFields[i]));
+    } else {
+        card.SetShownContact(0);
+    }
+    card.lblID->setText(QStringLiteral(" %1 of  %2").arg(current).arg(ContactStore.ContactCount));
+    card.lblID->adjustSize();
+    // An edit is what the user types after this, not the change of contact.
+    card.ResetEditBaseline();
+    ContactStore.ContactsChanged = false;
+}
+
+bool ReadContactFromCard(frmContactDetails& card)
+{
+    CardTexts texts;
+    for (int i = 0; i < 12; ++i)
+        texts[i] = card.BoxText(i);
+    if (WriteCardToContact(card.ShownContact(), texts) == CardWrite::TooLong) {
+        ReportFailure(QStringLiteral("The contact was not saved: ") + CardTooLongMessage());
+        return false;
+    }
+    // Written, unchanged, or the contact is no longer in the book (deleted
+    // while the card showed it): the card holds no edit for the table now.
+    ContactStore.ContactsChanged = false;
+    return true;
 }
 
 void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)

@@ -21,6 +21,17 @@ double ReadLeadingNumber(const QString& text);
 // before the point (" .5", "-.5"), up to 15 significant digits.
 QString FormatStatNumber(double value);
 
+class frmContactDetails;
+
+// Copies the current contact into the card and sets its position caption. An
+// edit the card still holds for the contact it showed goes into the table
+// first.
+void ShowContactOnCard(frmContactDetails& card);
+// Copies the card back into the contact it shows (never into another one),
+// without control characters. False when the table refused the texts (the
+// user has been told).
+bool ReadContactFromCard(frmContactDetails& card);
+
 // The address-book card: one contact in eleven one-line boxes and a notes box.
 class frmContactDetails : public QWidget {
     Q_OBJECT
@@ -30,6 +41,12 @@ public:
 
     // txtField(0..10) for 0 to 10, txtNotes for 11.
     QPlainTextEdit* Box(int index) const { return index < 11 ? txtField[index] : txtNotes; }
+    // Every character a box holds (a no-break space stays one), line
+    // breaks as "\n".
+    QString BoxText(int index) const;
+    // The contact the boxes show (its serial number; 0: none).
+    quint64 ShownContact() const { return m_shownContact; }
+    void SetShownContact(quint64 serial) { m_shownContact = serial; }
     void SetStatFieldsVisible(bool visible);
 
     // Recolours the card around the focused box: every box olive, every label
@@ -90,10 +107,15 @@ private:
     // edit. False when the save failed.
     bool SaveIfChanged();
     bool HandleKey(int index, QKeyEvent* key);
+    // Cuts the box's text (with a message) when the card's texts would make
+    // the contact's line too long to load again.
+    void KeepWithinLineLimit(int index);
 
     QPlainTextEdit* m_focusedBox = nullptr;  // the box that last received the focus
     bool m_activeInProgram = false;          // the card is the program's active window
     bool m_saving = false;
     bool m_saveFailed = false;  // the last save failed and nothing was typed since
+    bool m_cutting = false;     // KeepWithinLineLimit is changing a box
+    quint64 m_shownContact = 0;
     QPixmap m_background;
 };

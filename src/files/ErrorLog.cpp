@@ -43,3 +43,9 @@ QString GetVersionString()
     const VersionNumbers v = platform().Version();
     return QStringLiteral("v%1.%2.%3").arg(v.major).arg(v.minor).arg(v.revision);
 }
+
+void ReportFailure(const QString& message)
+{
+    LogError(message);
+    platform().MessageBox(message);
+}

@@ -7,5 +7,9 @@
 // goes to error.log instead; a failure there is ignored. Never fails.
 void LogError(const QString& message);
 
+// Tells the user of a failure through the platform's reporting sink and
+// writes it to the log.
+void ReportFailure(const QString& message);
+
 // The program's version as text, for example "v1.0.31".
 QString GetVersionString();

@@ -6,7 +6,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QListWidget>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -114,7 +113,7 @@ QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems)
     return items;
 }
 
-ListLoad LoadFileToListBox(QListWidget& list, const QString& fileName)
+ListLoad LoadListFile(const QString& fileName, QStringList& items)
 {
     if (fileName.isEmpty())
         return ListLoad::NoFileName;
@@ -123,7 +122,7 @@ ListLoad LoadFileToListBox(QListWidget& list, const QString& fileName)
                           QStringLiteral("Cant find ") + fileName);
         return ListLoad::Missing;
     }
-    list.clear();
+    items.clear();
     QByteArray bytes;
     QString reason;
     const bool readAll = ReadListBytes(fileName, bytes, reason);
@@ -131,7 +130,7 @@ ListLoad LoadFileToListBox(QListWidget& list, const QString& fileName)
     if (tooLarge)
         bytes.truncate(qsizetype(kMaxListFileBytes));
     bool parsedAll = true;
-    list.addItems(ParseListFile(bytes, &parsedAll));
+    items = ParseListFile(bytes, &parsedAll);
 
     if (!readAll) {
         ReportLoadFailure(QStringLiteral("LoadFileToListBox : cant read ") + fileName +
@@ -174,16 +173,12 @@ bool WriteListFile(const QString& fileName, const QStringList& items, OsError* e
     return WriteFileAtomically(fileName, bytes, error);
 }
 
-bool SaveListboxToFile(const QListWidget& list, const QString& fileName)
+bool SaveListFile(const QStringList& items, const QString& fileName)
 {
     if (fileName.isEmpty()) {
         LogError(QStringLiteral("Cant save listbox because a filename wasnt specified"));
         return false;
     }
-    QStringList items;
-    items.reserve(list.count());
-    for (int i = 0; i < list.count(); ++i)
-        items.append(list.item(i)->text());
     OsError error;
     if (WriteListFile(fileName, items, &error))
         return true;

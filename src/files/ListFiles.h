@@ -5,8 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QListWidget;
-
 // List files keep one item per line, each line ended by CR LF, as UTF-8.
 // Reading also accepts lines ended by a bare CR or LF and lines in
 // Windows-1252. Empty lines carry no item; a line of blanks is an item.
@@ -34,14 +32,15 @@ bool IsListFilePresent(const QString& fileName);
 // or an item had to be cut to kMaxListItemLength.
 QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems = kMaxListItems);
 
-// Fills `list` from the file. A missing file is logged and shown; a file
-// that cannot be read completely is logged and shown, and the list keeps
-// what could be read, so the caller must not save it over the file.
-ListLoad LoadFileToListBox(QListWidget& list, const QString& fileName);
+// Reads the items of a list file. A missing file is logged and shown
+// (`items` unchanged); a file that cannot be read completely is logged and
+// shown, and `items` holds what could be read, so the caller must not save
+// it over the file.
+ListLoad LoadListFile(const QString& fileName, QStringList& items);
 
-// Replaces the file with the list's items, atomically: a failed save leaves
-// the old file as it was, is logged and shown. Returns true when saved.
-bool SaveListboxToFile(const QListWidget& list, const QString& fileName);
+// Replaces the file with the items, atomically: a failed save leaves the old
+// file as it was, is logged and shown. Returns true when saved.
+bool SaveListFile(const QStringList& items, const QString& fileName);
 
 // Replaces (or creates) a list file with these items, atomically. On failure
 // the old file is untouched and `error` tells why.

@@ -1,6 +1,7 @@
 #include "options/frmAbout.h"
 
 #include "files/ErrorLog.h"
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/PointFont.h"
 #include "platform/Twips.h"
@@ -37,8 +38,8 @@ void SetTextColour(QLabel* label, const QColor& colour)
 // Puts the busy pointer up for its lifetime, whatever happens meanwhile.
 class BusyPointer {
 public:
-    BusyPointer() { platform().SetBusyPointer(true); }
-    ~BusyPointer() { platform().SetBusyPointer(false); }
+    BusyPointer() { desktop().SetBusyPointer(true); }
+    ~BusyPointer() { desktop().SetBusyPointer(false); }
     BusyPointer(const BusyPointer&) = delete;
     BusyPointer& operator=(const BusyPointer&) = delete;
 };
@@ -87,7 +88,7 @@ void frmAbout::lblURL_Click()
     // The address goes to the desktop's URL handler as it is; no command line
     // is built from it. A failure is deliberately not reported.
     try {
-        (void)platform().OpenUrl(HomePageUrl());
+        (void)desktop().OpenUrl(HomePageUrl());
     } catch (...) {
     }
 }

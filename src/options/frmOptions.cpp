@@ -1,5 +1,6 @@
 #include "options/frmOptions.h"
 
+#include "app/Windows.h"
 #include "platform/PointFont.h"
 #include "platform/Twips.h"
 #include "settings/Settings.h"

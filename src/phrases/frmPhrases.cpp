@@ -2,7 +2,8 @@
 
 #include "app/WindowControl.h"
 #include "files/ErrorLog.h"
-#include "files/ListFiles.h"
+#include "files/ListBoxFiles.h"
+#include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "settings/Settings.h"
@@ -44,8 +45,8 @@ bool NothingAt(const QString& path)
 
 void CopyTextToClipboard(const QString& text)
 {
-    platform().ClipboardClear();
-    platform().ClipboardSetText(text);
+    desktop().ClipboardClear();
+    desktop().ClipboardSetText(text);
 }
 
 frmPhrases::frmPhrases()
@@ -164,7 +165,7 @@ void frmPhrases::Copy()
 
 QString frmPhrases::Ask(const QString& prompt, const QString& title, const QString& defaultText)
 {
-    return platform().InputBox(prompt, title, defaultText, WindowLeft(*this), WindowTop(*this));
+    return desktop().InputBox(prompt, title, defaultText, WindowLeft(*this), WindowTop(*this));
 }
 
 QString frmPhrases::AskForPhrase(const QString& prompt, const QString& title,

@@ -2,11 +2,14 @@
 
 #include <QFileInfo>
 #include <QSaveFile>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
 
 namespace {
+
+std::atomic<bool> g_fullDisk{false};
 
 OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& fileName)
 {
@@ -15,41 +18,87 @@ OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& 
     if (savedErrno != 0)
         return {savedErrno, QString::fromLocal8Bit(std::strerror(savedErrno))};
     // No system error to show: the file layer's own text is the cause.
-    return {EIO, file.errorString()};
+    const QString reason = file.errorString();
+    return {EIO, reason.isEmpty() || reason == QStringLiteral("Unknown error")
+                     ? QStringLiteral("the disk took only part of the file")
+                     : reason};
 }
 
 } // namespace
 
+void SimulateFullDisk(bool full) { g_fullDisk = full; }
+
+AtomicWriter::AtomicWriter(const QString& fileName)
+    : m_fileName(fileName), m_file(std::make_unique<QSaveFile>(fileName))
+{
+}
+
+AtomicWriter::~AtomicWriter()
+{
+    if (m_file->isOpen())
+        m_file->cancelWriting();
+}
+
 // The system's errno is read straight after the call that failed, before
 // anything else can overwrite it.
-bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, OsError* error)
+bool AtomicWriter::Fail(int savedErrno)
 {
-    QSaveFile file(fileName);
-    auto fail = [&](int savedErrno) {
-        if (error)
-            *error = ErrorAfterFailure(savedErrno, file, fileName);
-        file.cancelWriting();
-        return false;
-    };
+    m_error = ErrorAfterFailure(savedErrno, *m_file, m_fileName);
+    m_failed = true;
+    if (m_file->isOpen())
+        m_file->cancelWriting();
+    return false;
+}
+
+bool AtomicWriter::Open()
+{
+    if (g_fullDisk)
+        return Fail(ENOSPC);
     errno = 0;
-    if (!file.open(QIODevice::WriteOnly))
-        return fail(errno);
-    // A short write (disk full, file size limit) shows either in the count
-    // or in the flush; commit() alone would not tell.
-    errno = 0;
-    if (file.write(bytes) != bytes.size())
-        return fail(errno);
-    errno = 0;
-    if (!file.flush())
-        return fail(errno);
-    // The data reach the disk before the new file replaces the old one;
-    // commit() syncs as well but ignores a failure.
-    errno = 0;
-    if (::fdatasync(file.handle()) != 0)
-        return fail(errno);
-    errno = 0;
-    if (!file.commit())
-        return fail(errno);
+    // Unbuffered: a buffered write that the disk takes only in part is not
+    // reported, and the file would be committed short.
+    if (!m_file->open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return Fail(errno);
     return true;
 }
 
+bool AtomicWriter::Write(QByteArrayView bytes)
+{
+    if (m_failed || !m_file->isOpen())
+        return false;
+    while (!bytes.isEmpty()) {
+        errno = 0;
+        const qint64 written = m_file->write(bytes.data(), bytes.size());
+        if (written <= 0)
+            return Fail(errno);
+        bytes = bytes.sliced(written);
+    }
+    return true;
+}
+
+bool AtomicWriter::Commit()
+{
+    if (m_failed || !m_file->isOpen())
+        return false;
+    // The data reach the disk before the new file replaces the old one;
+    // commit() syncs as well but ignores a failure.
+    errno = 0;
+    if (::fdatasync(m_file->handle()) != 0)
+        return Fail(errno);
+    errno = 0;
+    if (!m_file->commit()) {
+        m_failed = true;
+        m_error = ErrorAfterFailure(errno, *m_file, m_fileName);
+        return false;
+    }
+    return true;
+}
+
+bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, OsError* error)
+{
+    AtomicWriter writer(fileName);
+    const bool ok = writer.Open() && writer.Write(bytes) && writer.Commit();
+    if (!ok && error)
+        *error = writer.Error();
+    return ok;
+}

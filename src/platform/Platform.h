@@ -1,10 +1,7 @@
 #pragma once
 
 #include <QDateTime>
-#include <QRect>
 #include <QString>
-
-class QWidget;
 
 struct VersionNumbers {
     int major = 0;
@@ -12,41 +9,26 @@ struct VersionNumbers {
     int revision = 0;
 };
 
-// The one door to the desktop. Everything the program takes from the windowing
-// system, the clock, the process and the INI calls goes through here, so tests
-// can put a recording fake in its place.
+// What the code below the windows takes from its surroundings: the clock,
+// the program's folder and version, the INI calls, and the one sink through
+// which it tells the user of a failure. The program installs the desktop's
+// implementation (message boxes); a run without windows writes to standard
+// error; tests install a recording fake.
 class Platform {
 public:
     virtual ~Platform() = default;
 
-    // Message box: OK button only, no icon, title "Banterly". Modal.
+    // The reporting sink: a message the user must see (in the program a
+    // message box: OK button only, no icon, title "Banterly"; modal).
     virtual void MessageBox(const QString& text) = 0;
-    // Modal input box with its top-left corner at (left, top) in twips.
-    // Cancel gives the empty text.
-    virtual QString InputBox(const QString& prompt, const QString& title,
-                             const QString& defaultText, double leftTwips, double topTwips) = 0;
+    // The system beep: a search that found nothing.
     virtual void Beep() = 0;
-    virtual void ClipboardClear() = 0;
-    virtual void ClipboardSetText(const QString& text) = 0;
-    // Screen-wide mouse pointer: busy (hourglass) or back to the default.
-    virtual void SetBusyPointer(bool busy) = 0;
-    // Lets pending window events run once.
-    virtual void DoEvents() = 0;
-    // Posts a Tab keystroke to the active window; it is handled after the
-    // current handler returns.
-    virtual void PostTabToActiveWindow() = 0;
-    // Puts a window into (true) or out of the topmost band, shows it without
-    // activating it, and places it at the given pixel rectangle (outer frame).
-    virtual void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) = 0;
-    // Opens an address with the desktop's URL handler. Returns false on failure.
-    virtual bool OpenUrl(const QString& url) = 0;
 
-    // The folder holding the program (no trailing separator) and the program
-    // file's name without extension.
+    // The folder holding the program's files (no trailing separator) and the
+    // program file's name without extension.
     virtual QString ProgramFolder() = 0;
     virtual QString ProgramFileName() = 0;
     virtual QDateTime Now() = 0;
-    virtual double ScreenWidthTwips() = 0;
     virtual VersionNumbers Version() = 0;
 
     // Profile-string calls. ReadProfileString copies at most bufferSize - 1
@@ -59,8 +41,7 @@ public:
                                     const QString& value, const QString& file) = 0;
 };
 
-// The platform in use. The program installs the Qt one at start-up; tests
-// install a fake. Never null once installed.
+// The platform in use; never null once installed.
 Platform& platform();
 // Installs a platform and returns the previous one (not owned).
 Platform* SetPlatform(Platform* p);

@@ -1,21 +1,16 @@
 #include "platform/QtPlatform.h"
 
-#include "platform/IniFile.h"
 #include "platform/Twips.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QFileInfo>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
-#include <QStandardPaths>
-#include <QTemporaryFile>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
@@ -124,56 +119,8 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
 
 bool QtPlatform::OpenUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
 
-QString ChooseProgramFolder(const QString& executableFolder, const QString& userDataFolder)
-{
-    // A real write test: the permission bits do not tell about read-only
-    // mounts and access lists.
-    QTemporaryFile probe(executableFolder + QStringLiteral("/.banterly-write-test-XXXXXX"));
-    if (probe.open())
-        return executableFolder;
-    QDir().mkpath(userDataFolder);
-    return userDataFolder;
-}
-
-QString QtPlatform::ProgramFolder()
-{
-    if (m_programFolder.isEmpty()) {
-        m_programFolder = ChooseProgramFolder(
-            QCoreApplication::applicationDirPath(),
-            QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
-    }
-    return m_programFolder;
-}
-
-QString QtPlatform::ProgramFileName()
-{
-    return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-QDateTime QtPlatform::Now() { return QDateTime::currentDateTime(); }
-
 double QtPlatform::ScreenWidthTwips()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? PixelsToTwips(screen->geometry().width()) : 0.0;
-}
-
-VersionNumbers QtPlatform::Version()
-{
-    return {BANTERLY_VERSION_MAJOR, BANTERLY_VERSION_MINOR, BANTERLY_VERSION_REVISION};
-}
-
-int QtPlatform::ReadProfileString(const QString& section, const QString& key,
-                                  const QString& defaultValue, QString& value, int bufferSize,
-                                  const QString& file)
-{
-    const std::optional<QString> found = Ini::ReadValue(file, section, key);
-    value = found.value_or(defaultValue).left(qMax(0, bufferSize - 1));
-    return int(value.size());
-}
-
-bool QtPlatform::WriteProfileString(const QString& section, const QString& key,
-                                    const QString& value, const QString& file)
-{
-    return Ini::WriteValue(file, section, key, value);
 }

@@ -1,10 +1,6 @@
 #include "settings/Settings.h"
 
-#include "app/WindowControl.h"
-#include "app/Windows.h"
-#include "app/frmToolbar1.h"
 #include "contacts/ContactStore.h"
-#include "contacts/frmContactDetails.h"
 #include "files/ErrorLog.h"
 #include "platform/Platform.h"
 
@@ -24,11 +20,7 @@ QString ProgramPath(const QString& fileName)
 
 // A settings file that could not be written is worth telling the user about:
 // otherwise a confirmed change would silently be gone at the next start.
-void ReportWriteFailure(const QString& message)
-{
-    LogError(message);
-    platform().MessageBox(message);
-}
+void ReportWriteFailure(const QString& message) { ReportFailure(message); }
 
 } // namespace
 
@@ -171,9 +163,3 @@ bool SaveSettings()
     return false;
 }
 
-void ApplySettings()
-{
-    frmContactDetails& card = ContactDetails();
-    card.SetStatFieldsVisible(Settings.ShowStatFields != 0);
-    SetTopmost(Toolbar(), Settings.AlwaysOnTop == 1 ? -1 : 0);
-}

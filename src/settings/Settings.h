@@ -22,8 +22,6 @@ void LoadSettings();
 // (message box and log) and the values stay in memory for the next try.
 bool WriteDefaultSettings(const QString& iniFile);
 bool SaveSettings();
-// Shows or hides the card's stat fields and sets the toolbar's topmost state.
-void ApplySettings();
 
 // The value of a key, trimmed; empty (and a warning in the log) when absent.
 QString ReadIni(const QString& iniFile, const QString& section, const QString& key);

@@ -119,6 +119,7 @@ private slots:
     {
         QtPlatform qt;
         Platform* previous = SetPlatform(&qt);
+        Desktop* previousDesktop = SetDesktop(&qt);
         QWidget w;
         w.setWindowTitle(QStringLiteral("w"));
         w.resize(300, 200);
@@ -147,6 +148,7 @@ private slots:
         QVERIFY(handle->flags().testFlag(Qt::WindowStaysOnTopHint));
         SetTopmost(w, 0);
         QVERIFY(!handle->flags().testFlag(Qt::WindowStaysOnTopHint));
+        SetDesktop(previousDesktop);
         SetPlatform(previous);
     }
 };

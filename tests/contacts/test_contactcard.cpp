@@ -239,7 +239,7 @@ private slots:
         QTRY_COMPARE(fx.fake->Count("MessageBox"), 1);
         QTest::qWait(20);
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(ContactTableUnsaved());
         QCOMPARE(list.lstNames->count(), 0);  // not refilled
         QVERIFY(card.isVisible());
     }
@@ -255,7 +255,7 @@ private slots:
         card.Form_Deactivate();
         card.Form_Deactivate();
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(ContactTableUnsaved());
         // New typing is worth one more attempt, and OK always tries.
         QTest::keyClicks(card.txtField[0], QStringLiteral("Z"));
         card.Form_Deactivate();
@@ -266,7 +266,7 @@ private slots:
         ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("file.lis"));
         card.cmdOK_Click();
         QCOMPARE(fx.fake->Count("MessageBox"), 3);
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!ContactTableUnsaved());
         QVERIFY(fx.folder->Read(QStringLiteral("file.lis")).contains("BlueYZ"));
     }
 
@@ -305,12 +305,27 @@ private slots:
         QTest::mouseClick(card.cmdOK, Qt::LeftButton);
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
         QVERIFY(card.isVisible());
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(ContactTableUnsaved());
         QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("BlueX"));
         // The next try, once the file can be written, saves it.
         ContactStore.ContactFilePath = Settings.ContactFilePath;
         card.cmdOK_Click();
         QVERIFY(fx.SavedFile().contains(QStringLiteral("BlueX")));
+    }
+
+    // Pasting more than a contact line can hold is cut with a message, so
+    // the saved book still loads read-write.
+    void textBeyondTheLineLimitIsCutBeforeItReachesTheBook()
+    {
+        frmContactDetails& card = ActiveCard(1);
+        card.txtNotes->setFocus(Qt::MouseFocusReason);
+        card.txtNotes->insertPlainText(QString(40000, QLatin1Char('n')));
+        QTRY_COMPARE(fx.fake->Count("MessageBox"), 1);
+        QTest::mouseClick(card.cmdOK, Qt::LeftButton);
+        QVERIFY(fx.Saved() && !ContactTableUnsaved());
+        LoadContacts();
+        QVERIFY(!ContactStore.ReadOnly);
+        QVERIFY(Field(1, ContactField::Notes).size() > 30000);
     }
 
     void closingTheProgramAfterAFailedSaveStaysOpenOnce()
@@ -321,7 +336,7 @@ private slots:
         // The save fails: the user is told and the program stays open.
         QVERIFY(!Toolbar().close());
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(ContactTableUnsaved());
         // Closing again ends it even though the save fails once more.
         QVERIFY(Toolbar().close());
         QCOMPARE(fx.fake->Count("MessageBox"), 2);

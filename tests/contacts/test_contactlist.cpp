@@ -157,7 +157,7 @@ private slots:
         QCOMPARE(list.lstNames->currentRow(), 5);
         QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 6 of  6"));
         QVERIFY(CardChatName().isEmpty());
-        QVERIFY(!fx.Saved());  // adding saves nothing
+        QVERIFY(ContactTableUnsaved());  // the new contact waits for the card's save
     }
 
     void findStartsAtTheSelectedContactAndDoesNotWrap()
@@ -255,16 +255,28 @@ private slots:
         QCOMPARE(fx.SavedFile(), QString());
     }
 
-    void aFailedDeleteLeavesTheCardAsItIs()
+    void aFailedDeleteStandsAndTheCardShowsTheNextContact()
     {
         frmChatContactList& list = OpenList();
         Select(list, 0);
+        const QString path = ContactStore.ContactFilePath;
         ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         fx.fake->Reset();
         list.cmdToolbar_Click(2);
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
+        // The table, the list and the card agree: the contact is gone.
+        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        QCOMPARE(list.lstNames->count(), 3);
         QVERIFY(ContactDetails().isVisible());
-        QCOMPARE(CardChatName(), QStringLiteral("Blue"));
+        QCOMPARE(CardChatName(), ContactStore.Contacts[1].Field(ContactField::ChatName));
+        QVERIFY(CardChatName() != QStringLiteral("Blue"));
+        // OK once the file can be written saves the deletion, and no card
+        // lands on another contact.
+        ContactStore.ContactFilePath = path;
+        ContactDetails().cmdOK_Click();
+        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(!fx.SavedFile().contains(QStringLiteral("Blue")));
+        QCOMPARE(fx.SavedFile().count(QStringLiteral("\r\n")), 3);
     }
 
     void toolbarButtonsOpenTheCardAndTheListUnderTheToolbar()

@@ -41,7 +41,8 @@ private slots:
         FillContactList(list);
         QCOMPARE(list.currentRow(), 3);
         QVERIFY(list.item(3)->isSelected());
-        QVERIFY(!ContactStore.ContactsChanged);
+        // An edit still on the card is not forgotten by a refill.
+        QVERIFY(ContactStore.ContactsChanged);
         QVERIFY(!ContactStore.FillingContactList);
 
         ContactStore.CurrentContact = 0;
@@ -118,11 +119,15 @@ private slots:
         fx.Seed({{"x", ""}});
         ContactStore.CurrentContact = 1;
         frmContactDetails& card = ContactDetails();
+        ShowContactOnCard(card);
+        // A no-break space, common in chat names, is kept as it is.
+        card.txtField[0]->setPlainText(QStringLiteral("Blue\u00a0Moon"));
         card.txtNotes->setPlainText(QStringLiteral("line one\nline two\ttabbed"));
         card.txtField[3]->setPlainText(QStringLiteral("a") + QChar(31) + QStringLiteral("b\u00e9\u20ac"));
         ReadContactFromCard(card);
         const ContactRecord& r = ContactStore.Contacts[1];
         QCOMPARE(r.Field(ContactField::Notes), QStringLiteral("line oneline twotabbed"));
+        QCOMPARE(r.Field(ContactField::ChatName), QStringLiteral("Blue\u00a0Moon"));
         QCOMPARE(r.Field(ContactField::Email), QStringLiteral("ab\u00e9\u20ac"));
         QCOMPARE(ContactToLine(r, ContactDelimiter).count(ContactDelimiter), ContactField::Count);
 

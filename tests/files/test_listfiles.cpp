@@ -1,4 +1,4 @@
-#include "files/ListFiles.h"
+#include "files/ListBoxFiles.h"
 #include "files/ListTestSupport.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"

@@ -1,7 +1,7 @@
 #include "app/WindowControl.h"
 #include "app/Windows.h"
 #include "app/frmToolbar1.h"
-#include "files/ListFiles.h"
+#include "files/ListBoxFiles.h"
 #include "files/ListTestSupport.h"
 #include "phrases/frmPhrases.h"
 #include "settings/Settings.h"

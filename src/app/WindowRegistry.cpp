@@ -1,0 +1,116 @@
+// The window registry's instances and the procedures that need several
+// windows at once. Only this file knows every window.
+
+#include "app/Windows.h"
+
+#include "app/WindowControl.h"
+#include "app/frmToolbar1.h"
+#include "contacts/ContactTransfer.h"
+#include "contacts/frmChatContactList.h"
+#include "contacts/frmContactDetails.h"
+#include "options/frmOptions.h"
+#include "phrases/frmPhrases.h"
+#include "platform/Twips.h"
+#include "settings/Settings.h"
+
+#include <QPointer>
+
+namespace {
+QPointer<frmToolbar1> g_toolbar;
+QPointer<frmContactDetails> g_card;
+QPointer<frmChatContactList> g_list;
+QPointer<frmPhrases> g_phrases;
+QPointer<frmOptions> g_options;
+
+// Registers the new window before its load step runs, so that the load step
+// (and whatever it calls) sees the window as existing.
+template <typename T> T& Touch(QPointer<T>& slot)
+{
+    if (!slot) {
+        slot = new T();
+        slot->Load();
+    }
+    return *slot;
+}
+
+constexpr double kListOffset = 360;    // horizontal, list window and card
+constexpr double kPhraseOffset = 315;  // vertical, phrase window
+
+void ShowModeless(QWidget& w)
+{
+    w.show();
+    w.raise();
+}
+} // namespace
+
+frmToolbar1& Toolbar()
+{
+    if (!g_toolbar)
+        g_toolbar = new frmToolbar1();
+    return *g_toolbar;
+}
+
+frmContactDetails& ContactDetails() { return Touch(g_card); }
+frmChatContactList& ChatContactList() { return Touch(g_list); }
+frmPhrases& Phrases() { return Touch(g_phrases); }
+frmOptions& Options() { return Touch(g_options); }
+
+bool IsToolbarCreated() { return !g_toolbar.isNull(); }
+bool IsContactDetailsLoaded() { return !g_card.isNull(); }
+bool IsChatContactListLoaded() { return !g_list.isNull(); }
+bool IsPhrasesLoaded() { return !g_phrases.isNull(); }
+bool IsOptionsLoaded() { return !g_options.isNull(); }
+
+void UnloadAllWindows()
+{
+    delete g_options.data();
+    delete g_phrases.data();
+    delete g_list.data();
+    delete g_card.data();
+    delete g_toolbar.data();
+}
+
+void ShowContactList()
+{
+    frmToolbar1& t = Toolbar();
+    frmChatContactList& list = ChatContactList();
+    MoveWindow(list, WindowLeft(t) + kListOffset, WindowTop(t) + WindowHeight(t));
+    ShowModeless(list);
+}
+
+void ShowContactDetails()
+{
+    frmToolbar1& t = Toolbar();
+    const double left = WindowLeft(t);
+    frmContactDetails& card = ContactDetails();  // may load the card, which shows itself
+    double width = WindowWidth(card);
+    // Before the window manager has framed the new card its outer width is
+    // not known yet; its frame is taken to be as wide as the toolbar's.
+    if (card.frameGeometry().size() == card.size())
+        width += WindowWidth(t) - PixelsToTwips(t.width());
+    const double top = WindowTop(t);
+    const double height = WindowHeight(t);
+    MoveWindow(card, left - width + kListOffset, top + height);
+    ShowModeless(card);
+}
+
+void ShowPhrases()
+{
+    frmToolbar1& t = Toolbar();
+    frmPhrases& phrases = Phrases();
+    MoveWindow(phrases, WindowLeft(t), WindowTop(t) + WindowHeight(t) + kPhraseOffset);
+    ShowModeless(phrases);
+}
+
+void ApplySettings()
+{
+    frmContactDetails& card = ContactDetails();
+    card.SetStatFieldsVisible(Settings.ShowStatFields != 0);
+    SetTopmost(Toolbar(), Settings.AlwaysOnTop == 1 ? -1 : 0);
+}
+
+void RefreshContactList()
+{
+    if (IsChatContactListLoaded())
+        FillContactList(*g_list->lstNames);
+}

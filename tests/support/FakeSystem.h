@@ -1,0 +1,56 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QList>
+#include <QStringList>
+#include <QTemporaryDir>
+
+// The core's platform for tests: records every call and keeps the INI calls
+// on real files (through the same editor as the program), so a test can say
+// "exactly one message box with this text, one beep". Installed while it
+// lives.
+class FakeSystem : public Platform {
+    // Declared first: programFolder's initialiser uses it.
+    QTemporaryDir m_ownFolder;
+
+public:
+    struct Call {
+        QString name;
+        QStringList args;
+    };
+
+    FakeSystem();
+    ~FakeSystem() override;
+
+    // Recorded calls, oldest first.
+    QList<Call> calls;
+    int Count(const QString& name) const;
+    QStringList Args(const QString& name) const;  // first argument of each such call
+    QStringList Messages() const { return Args(QStringLiteral("MessageBox")); }
+    void Reset() { calls.clear(); }
+
+    QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(22, 5, 9));
+    // A fresh temporary folder unless the test names one, so that nothing a
+    // test logs or saves lands in the file system's root.
+    QString programFolder = m_ownFolder.path();
+    QString programFileName = QStringLiteral("banterly");
+    VersionNumbers version{1, 0, 31};
+
+    void MessageBox(const QString& text) override;
+    void Beep() override;
+    QString ProgramFolder() override;
+    QString ProgramFileName() override;
+    QDateTime Now() override;
+    VersionNumbers Version() override;
+    int ReadProfileString(const QString& section, const QString& key, const QString& defaultValue,
+                          QString& value, int bufferSize, const QString& file) override;
+    bool WriteProfileString(const QString& section, const QString& key, const QString& value,
+                            const QString& file) override;
+
+protected:
+    void Record(const QString& name, const QStringList& args = {});
+
+private:
+    Platform* m_previous = nullptr;
+};
