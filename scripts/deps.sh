@@ -12,6 +12,9 @@ packages=(
   xvfb openbox xdotool xclip x11-utils wmctrl imagemagick
   # the start-up benchmark watches the X server for the windows it times
   libxcb1-dev
+  # install test: the desktop entry, AppStream and manual page validators,
+  # and the Debian package tools
+  desktop-file-utils appstream man-db dpkg-dev file
   # fuzz targets (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
 )
