@@ -1,20 +1,18 @@
 #include "files/Backups.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QHash>
-#include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
-#include <numeric>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -123,6 +121,31 @@ QString CopyVersion(const QString& filePath, const struct stat& original, const 
     return {};
 }
 
+// "2026-12-09_01-30-12", optionally followed by "_2" … "_9999".
+bool ParseStamp(QStringView text, QDateTime* when, int* sequence)
+{
+    static constexpr char shape[] = "dddd-dd-dd_dd-dd-dd";
+    if (text.size() < 19)
+        return false;
+    for (int i = 0; i < 19; ++i) {
+        const bool digit = text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9');
+        if (shape[i] == 'd' ? !digit : text[i] != QLatin1Char(shape[i]))
+            return false;
+    }
+    *sequence = 1;
+    if (text.size() > 19) {
+        const QStringView tail = text.sliced(20);
+        bool ok = false;
+        *sequence = tail.toInt(&ok);
+        if (text[19] != QLatin1Char('_') || tail.size() > 4 || !ok || tail[0] == QLatin1Char('0')
+            || tail[0] == QLatin1Char('+') || tail[0] == QLatin1Char('-'))
+            return false;
+    }
+    auto n = [&](int at, int length) { return text.sliced(at, length).toInt(); };
+    *when = QDateTime(QDate(n(0, 4), n(5, 2), n(8, 2)), QTime(n(11, 2), n(14, 2), n(17, 2)));
+    return when->isValid();
+}
+
 } // namespace
 
 QString BackupFolderFor(const QString& filePath)
@@ -191,61 +214,74 @@ QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error
 QList<BackupVersion> ListBackups(const QString& filePath)
 {
     const auto [base, extension] = SplitName(filePath);
-    static const QString timePattern = QStringLiteral(
-        "\\.(\\d{4})-(\\d{2})-(\\d{2})_(\\d{2})-(\\d{2})-(\\d{2})(?:_([1-9]\\d{0,3}))?");
-    const QRegularExpression pattern(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(base) + timePattern + QRegularExpression::escape(extension)));
     const QString folder = BackupFolderFor(filePath);
-    QList<BackupVersion> versions;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        const QString name = it.fileName();
-        const QRegularExpressionMatch m = pattern.match(name);
-        if (!m.hasMatch())
+    struct Found {
+        BackupVersion version;
+        qint64 ms;
+    };
+    std::vector<Found> found;
+    DIR* dir = ::opendir(QFile::encodeName(folder).constData());
+    if (!dir)
+        return {};
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_type != DT_REG && entry->d_type != DT_UNKNOWN)
             continue;
-        auto n = [&](int i) { return m.capturedView(i).toInt(); };
-        const QDateTime when(QDate(n(1), n(2), n(3)), QTime(n(4), n(5), n(6)));
-        if (!when.isValid())
+        const QString name = QFile::decodeName(entry->d_name);
+        if (name.size() < base.size() + 20 + extension.size() || !name.startsWith(base)
+            || !name.endsWith(extension) || name[base.size()] != QLatin1Char('.'))
+            continue;
+        QDateTime when;
+        int sequence = 1;
+        const QStringView stamp = QStringView(name).sliced(
+            base.size() + 1, name.size() - base.size() - 1 - extension.size());
+        if (!ParseStamp(stamp, &when, &sequence))
             continue;
         const QString path = folder + QLatin1Char('/') + name;
         struct stat st;
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
-        versions.append({path, when, m.hasCaptured(7) ? n(7) : 1, qint64(st.st_size)});
+        found.push_back({{path, when, sequence, qint64(st.st_size)}, when.toMSecsSinceEpoch()});
     }
-    std::sort(versions.begin(), versions.end(), [](const BackupVersion& a, const BackupVersion& b) {
-        if (a.replacedAt != b.replacedAt)
-            return a.replacedAt > b.replacedAt;
-        return a.sequence > b.sequence;
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
+        return a.ms != b.ms ? a.ms > b.ms : a.version.sequence > b.version.sequence;
     });
+    QList<BackupVersion> versions;
+    versions.reserve(found.size());
+    for (Found& f : found)
+        versions.append(std::move(f.version));
     return versions;
 }
 
 QList<int> VersionsToRemove(const QList<QDateTime>& times, const QDateTime& now)
 {
-    QList<int> newestFirst(times.size());
-    std::iota(newestFirst.begin(), newestFirst.end(), 0);
+    std::vector<std::pair<qint64, int>> newestFirst;  // time, index
+    newestFirst.reserve(times.size());
+    for (int i = 0; i < times.size(); ++i)
+        newestFirst.emplace_back(times[i].toMSecsSinceEpoch(), i);
     std::stable_sort(newestFirst.begin(), newestFirst.end(),
-                     [&](int a, int b) { return times[a] > times[b]; });
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    const qint64 nowMs = now.toMSecsSinceEpoch();
     QSet<qint64> hoursSeen;
     QSet<QDate> daysSeen;
     QList<int> remove;
-    for (int rank = 0; rank < newestFirst.size(); ++rank) {
-        const QDateTime& t = times[newestFirst[rank]];
-        const qint64 ms = t.toMSecsSinceEpoch();
-        const qint64 age = now.toMSecsSinceEpoch() - ms;
-        const qint64 hour = ms >= 0 ? ms / kHourMs : (ms - kHourMs + 1) / kHourMs;
-        const QDate day = t.toLocalTime().date();
+    for (int rank = 0; rank < int(newestFirst.size()); ++rank) {
+        const auto [ms, index] = newestFirst[rank];
+        const qint64 age = nowMs - ms;
         // The first one met of an hour or a day is its newest.
+        const qint64 hour = ms >= 0 ? ms / kHourMs : (ms - kHourMs + 1) / kHourMs;
         const bool newestOfHour = !hoursSeen.contains(hour);
-        const bool newestOfDay = !daysSeen.contains(day);
         hoursSeen.insert(hour);
-        daysSeen.insert(day);
+        bool newestOfDay = false;
+        if (age <= kDailyMs) {  // older ones need no day
+            const QDate day = times[index].toLocalTime().date();
+            newestOfDay = !daysSeen.contains(day);
+            daysSeen.insert(day);
+        }
         const bool keep = rank < kAlwaysKept || age <= kEveryVersionMs
-            || (newestOfHour && age <= kHourlyMs) || (newestOfDay && age <= kDailyMs);
+            || (newestOfHour && age <= kHourlyMs) || newestOfDay;
         if (!keep)
-            remove.append(newestFirst[rank]);
+            remove.append(index);
     }
     std::sort(remove.begin(), remove.end());
     return remove;
