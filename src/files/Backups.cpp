@@ -183,6 +183,10 @@ QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error
         err = {EINVAL, QStringLiteral("Not a regular file")};
         return {};
     }
+    if (!now.isValid()) {  // would give a name no listing finds, never pruned
+        err = {EINVAL, QStringLiteral("No valid time for the backup's name")};
+        return {};
+    }
     const QString folder = BackupFolderFor(filePath);
     if (!EnsureFolder(folder, &err))
         return {};
