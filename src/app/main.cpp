@@ -1,5 +1,6 @@
 #include "app/Windows.h"
 #include "app/frmToolbar1.h"
+#include "files/PreviousVersions.h"
 #include "platform/QtPlatform.h"
 
 #include <QApplication>
@@ -22,6 +23,7 @@ int main(int argc, char* argv[])
 
     QtPlatform qtPlatform;
     SetPlatform(&qtPlatform);
+    KeepPreviousVersions();
     SetDesktop(&qtPlatform);
 
     Toolbar().Load();

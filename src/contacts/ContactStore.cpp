@@ -1,6 +1,7 @@
 #include "contacts/ContactStore.h"
 
 #include "files/ErrorLog.h"
+#include "files/PreviousVersions.h"
 #include "platform/AtomicFile.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
@@ -291,6 +292,7 @@ void LoadContacts()
                 MakeReadOnly(ReadError(file.errorString()));
             else
                 ReadContactFile(file, table);
+            RememberDataFile(path);
         }
     } catch (const std::exception&) {
         MakeReadOnly(ReadError(OutOfMemory()));
@@ -319,7 +321,7 @@ bool SaveContacts()
                                                 int(ContactStore.Contacts.size()) - 1});
             for (int i = 1; i <= numbered; ++i)
                 ContactStore.Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
-            AtomicWriter file(path);
+            AtomicWriter file(path, PreviousVersion::Keep);
             reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {
             reason = OutOfMemory();

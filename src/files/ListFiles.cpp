@@ -1,6 +1,7 @@
 #include "files/ListFiles.h"
 
 #include "files/ErrorLog.h"
+#include "files/PreviousVersions.h"
 #include "platform/Platform.h"
 #include "platform/TextCodec.h"
 
@@ -126,6 +127,7 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items)
     QByteArray bytes;
     QString reason;
     const bool readAll = ReadListBytes(fileName, bytes, reason);
+    RememberDataFile(fileName);
     const bool tooLarge = bytes.size() > kMaxListFileBytes;
     if (tooLarge)
         bytes.truncate(qsizetype(kMaxListFileBytes));
@@ -170,7 +172,7 @@ bool WriteListFile(const QString& fileName, const QStringList& items, OsError* e
         *out++ = '\n';
     }
     bytes.truncate(out - bytes.constData());
-    return WriteFileAtomically(fileName, bytes, error);
+    return WriteFileAtomically(fileName, bytes, error, PreviousVersion::Keep);
 }
 
 bool SaveListFile(const QStringList& items, const QString& fileName)

@@ -10,6 +10,7 @@
 namespace {
 
 std::atomic<bool> g_fullDisk{false};
+PreviousVersionKeeper* g_keeper = nullptr;
 
 OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& fileName)
 {
@@ -28,8 +29,16 @@ OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& 
 
 void SimulateFullDisk(bool full) { g_fullDisk = full; }
 
-AtomicWriter::AtomicWriter(const QString& fileName)
-    : m_fileName(fileName), m_file(std::make_unique<QSaveFile>(fileName))
+PreviousVersionKeeper* SetPreviousVersionKeeper(PreviousVersionKeeper* keeper)
+{
+    PreviousVersionKeeper* previous = g_keeper;
+    g_keeper = keeper;
+    return previous;
+}
+
+AtomicWriter::AtomicWriter(const QString& fileName, PreviousVersion previous)
+    : m_fileName(fileName), m_previous(previous),
+      m_file(std::make_unique<QSaveFile>(fileName))
 {
 }
 
@@ -85,18 +94,26 @@ bool AtomicWriter::Commit()
     errno = 0;
     if (::fdatasync(m_file->handle()) != 0)
         return Fail(errno);
+    // The old version is kept (a hard link: nearly free) just before the
+    // rename replaces it.
+    PreviousVersionKeeper* keeper = m_previous == PreviousVersion::Keep ? g_keeper : nullptr;
+    if (keeper)
+        keeper->BeforeReplace(m_fileName);
     errno = 0;
     if (!m_file->commit()) {
         m_failed = true;
         m_error = ErrorAfterFailure(errno, *m_file, m_fileName);
         return false;
     }
+    if (keeper)
+        keeper->AfterReplace(m_fileName);
     return true;
 }
 
-bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, OsError* error)
+bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes, OsError* error,
+                         PreviousVersion previous)
 {
-    AtomicWriter writer(fileName);
+    AtomicWriter writer(fileName, previous);
     const bool ok = writer.Open() && writer.Write(bytes) && writer.Commit();
     if (!ok && error)
         *error = writer.Error();

@@ -241,7 +241,8 @@ bool WriteValue(const QString& file, const QString& section, const QString& key,
     if (ReadWhole(file, content, error) == Load::Refused)
         return false;
     OsError failure;
-    if (!WriteFileAtomically(file, SetValue(content, section, key, value), &failure)) {
+    if (!WriteFileAtomically(file, SetValue(content, section, key, value), &failure,
+                             PreviousVersion::Keep)) {
         if (error)
             *error = failure.description;
         return false;

@@ -1,10 +1,13 @@
 #include "contacts/ContactStore.h"
+#include "files/Backups.h"
+#include "files/PreviousVersions.h"
 #include "platform/AtomicFile.h"
 #include "support/FakeSystem.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <csignal>
@@ -159,6 +162,34 @@ private slots:
         QVERIFY(!ContactTableUnsaved());
         QVERIFY(FileBytes().contains(QStringLiteral("Alpha\u00a0Edited").toUtf8()));
         QCOMPARE(fake->Count("MessageBox"), 2);
+    }
+
+    // A contact file replaced from outside while the program runs is kept
+    // as a previous version before the program's own table is saved over it,
+    // and the user is told once where it is.
+    void anOutsideChangeIsKeptAsABackupBeforeTheSave()
+    {
+        KeepPreviousVersions();
+        Load(Line({{24, "Alpha"}}));
+        QTest::qWait(20);  // a later modification time, as a sync tool's copy has
+        folder->Write(QStringLiteral("chatcontacts.lis.new"), Line({{24, "FromLaptop"}}));
+        QVERIFY(QFile::rename(folder->File("chatcontacts.lis.new"), path) || (QFile::remove(path) && QFile::rename(folder->File("chatcontacts.lis.new"), path)));
+        CardTexts card = TextsOf(1);
+        card[0] = QStringLiteral("Alpha mine");
+        QCOMPARE(WriteCardToContact(ContactStore.Contacts[1].Serial(), card), CardWrite::Written);
+        QVERIFY(SaveContacts());
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        QVERIFY(FileBytes().contains("Alpha mine"));
+        const QList<BackupVersion> versions = ListBackups(path);
+        QCOMPARE(versions.size(), 1);
+        QVERIFY(fake->Messages().first().contains(QFileInfo(versions.first().path).fileName()));
+        QFile kept(versions.first().path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll().contains("FromLaptop"));
+        // The next save is an ordinary one: another version, no message.
+        QVERIFY(SaveContacts());
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        SetPreviousVersionKeeper(nullptr);
     }
 
     // What the program writes, it can read again: a full book and the

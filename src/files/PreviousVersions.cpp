@@ -1,0 +1,64 @@
+#include "files/PreviousVersions.h"
+
+#include "files/Backups.h"
+#include "files/ErrorLog.h"
+#include "files/FileStamp.h"
+#include "platform/AtomicFile.h"
+#include "platform/Platform.h"
+
+#include <QDir>
+#include <QHash>
+
+namespace {
+
+class Keeper : public PreviousVersionKeeper {
+public:
+    void BeforeReplace(const QString& fileName) override
+    {
+        const auto remembered = m_stamps.constFind(fileName);
+        const bool changedOutside =
+            remembered != m_stamps.cend() && ChangedOnDisk(*remembered, fileName);
+        OsError error;
+        const QString kept = KeepBackup(fileName, platform().Now(), &error);
+        if (kept.isEmpty() && error.number != 0)
+            LogError(QStringLiteral("Could not keep the previous version of ") + fileName +
+                     QStringLiteral(": ") + error.description);
+        if (!changedOutside)
+            return;
+        QString where = QDir::toNativeSeparators(kept);
+        if (kept.isEmpty())
+            where = QStringLiteral("(no copy could be kept: ") + error.description +
+                    QStringLiteral(")");
+        ReportFailure(QStringLiteral("The file ") + QDir::toNativeSeparators(fileName) +
+                      QStringLiteral(" was changed by another program since Banterly read it. "
+                                     "That version was kept as ") +
+                      where + QStringLiteral("; Banterly now saves its own content there."));
+    }
+
+    void AfterReplace(const QString& fileName) override
+    {
+        if (m_stamps.contains(fileName))
+            m_stamps.insert(fileName, StampOfFile(fileName));
+        const QString failures = PruneBackups(fileName, platform().Now());
+        if (!failures.isEmpty())
+            LogError(QStringLiteral("Could not remove old versions of ") + fileName +
+                     QStringLiteral(": ") + failures);
+    }
+
+    void Remember(const QString& fileName) { m_stamps.insert(fileName, StampOfFile(fileName)); }
+
+private:
+    QHash<QString, FileStamp> m_stamps;
+};
+
+Keeper& TheKeeper()
+{
+    static Keeper keeper;
+    return keeper;
+}
+
+} // namespace
+
+void KeepPreviousVersions() { SetPreviousVersionKeeper(&TheKeeper()); }
+
+void RememberDataFile(const QString& fileName) { TheKeeper().Remember(fileName); }
