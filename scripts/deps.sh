@@ -12,6 +12,8 @@ packages=(
   xvfb openbox xdotool xclip x11-utils wmctrl imagemagick
   # the start-up benchmark watches the X server for the windows it times
   libxcb1-dev
+  # an independent reader of the vCard and CSV exports in the tests
+  python3-vobject
   # fuzz targets (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
 )
