@@ -288,7 +288,7 @@ bool ReadContactCsv(const QByteArray& raw, ContactImport& out, QString* error)
         }
         fields[F::Email] = FirstOfList(fields[F::Email]);
         fields[F::Website] = FirstOfList(fields[F::Website]);
-        if (fields[F::RealName].trimmed().isEmpty()) {
+        if (fields[F::RealName].isEmpty()) {
             given = given.trimmed();
             family = family.trimmed();
             fields[F::RealName] =

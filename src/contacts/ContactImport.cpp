@@ -17,6 +17,8 @@ QString CleanText(QStringView text)
     qsizetype n = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
+        if (c == 0xFEFF)
+            continue; // a byte-order mark the decoder would drop at the start only
         if (c >= 32)
             d[n++] = QChar(c);
         else if (c == '\n' || (c == '\r' && (i + 1 == text.size() || text[i + 1] != u'\n')))
@@ -59,9 +61,11 @@ bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
     for (const QString& f : fields)
         chars += f.size();
     if (chars == 0) {
-        Skip(line, QStringLiteral("the %1 holds none of the fields kept here (name, e-mail, "
-                                  "web site, notes...)")
-                       .arg(QLatin1String(what)));
+        Skip(line, qstrcmp(what, "row") == 0
+                       ? QStringLiteral("the row holds none of the fields kept here (name, "
+                                        "e-mail, web site, notes...)")
+                       : QStringLiteral("the card holds none of the fields kept here (name, "
+                                        "e-mail, web site, notes...)"));
         return true;
     }
     if (chars > kMaxContactChars) {
@@ -79,9 +83,11 @@ bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
     return true;
 }
 
+bool Sink::Noting() const { return m_out.unreadable.size() < kMaxNotes; }
+
 void Sink::Skip(qsizetype line, const QString& why)
 {
-    if (m_out.unreadable.size() >= kMaxNotes) {
+    if (!Noting()) {
         ++m_leftOut;
         return;
     }

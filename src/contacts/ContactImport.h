@@ -24,7 +24,8 @@ bool SameContact(const ContactRecord& a, const ContactRecord& b);
 namespace ContactImportDetail {
 
 // A field never holds a character below code 32: a line break (CR LF, CR or
-// LF) becomes one blank and every other control character is dropped.
+// LF) becomes one blank and every other control character is dropped, and so
+// is U+FEFF (a byte-order mark, which decoding drops only at a value's start).
 QString CleanText(QStringView text);
 
 // Longest text a contact may hold: the contact file's lines are at most
@@ -50,6 +51,9 @@ public:
     bool Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
              const char* what);
     void Skip(qsizetype line, const QString& why);
+    // Whether a skip note would still be kept (not only counted): callers
+    // skip building costly notes otherwise.
+    bool Noting() const;
     // Adds the count of skip notes left out. Call once at the end.
     void Finish();
 

@@ -384,6 +384,9 @@ public:
 
     bool Stopped() const { return m_stopped; }
     bool SawCard() const { return m_sawCard; }
+    // vCard 2.1 folds before a blank or tab that belongs to the value;
+    // later versions insert one that unfolding removes.
+    bool FoldKeepsBlank() const { return m_inCard && m_version21; }
     // Set after a base64 property: vCard 2.1 lets its data run on over the
     // following lines up to a blank one.
     bool inBase64 = false;
@@ -394,9 +397,11 @@ public:
         const bool ok = ParseProperty(line, p);
         if (ok && Is(p.name, "BEGIN") && Is(Trimmed(p.value), "VCARD")) {
             if (m_inCard)
-                m_sink.Skip(m_begin, QStringLiteral("the card has no END:VCARD (another card "
-                                                    "begins on line %1)")
-                                         .arg(number));
+                m_sink.Skip(m_begin, m_sink.Noting()
+                                         ? QStringLiteral("the card has no END:VCARD (another "
+                                                          "card begins on line %1)")
+                                               .arg(number)
+                                         : QString());
             Begin(number);
             return;
         }
@@ -408,6 +413,8 @@ public:
         }
         if (ok && p.encoding == Encoding::Base64)
             inBase64 = true;
+        if (ok && Is(p.name, "VERSION"))
+            m_version21 = Trimmed(p.value) == "2.1";
         if (m_faultLine != 0)
             return;
         if (!ok) {
@@ -433,9 +440,13 @@ private:
         m_sawCard = true;
         m_begin = number;
         m_faultLine = 0;
-        for (Candidate& c : m_fields)
-            c = Candidate();
-        m_name = m_gender = Candidate();
+        m_version21 = false;
+        if (m_taken) {
+            for (Candidate& c : m_fields)
+                c = Candidate();
+            m_name = m_gender = Candidate();
+            m_taken = false;
+        }
     }
 
     void Fault(qsizetype number, const QString& why)
@@ -449,6 +460,11 @@ private:
         m_inCard = false;
         if (m_faultLine != 0) {
             m_sink.Skip(m_faultLine, m_fault);
+            return;
+        }
+        if (!m_taken) { // nothing to gather: only the skip note
+            if (!m_sink.Add(m_noFields, m_begin, "card"))
+                m_stopped = true;
             return;
         }
         std::array<QString, F::Count> fields;
@@ -499,20 +515,25 @@ private:
                 text = Unescaped(parts[1]);
             }
         }
-        if (!text.isEmpty())
+        if (!text.isEmpty()) {
             c = Candidate{std::move(text), p.rank};
+            m_taken = true;
+        }
     }
 
     Sink m_sink;
     bool m_inCard = false;
     bool m_sawCard = false;
     bool m_stopped = false;
+    bool m_version21 = false;
     qsizetype m_begin = 0;
     qsizetype m_faultLine = 0;
     QString m_fault;
     std::array<Candidate, F::Count> m_fields;
     Candidate m_name;
     Candidate m_gender;
+    bool m_taken = false; // a candidate above holds a value
+    std::array<QString, F::Count> m_noFields;
 };
 
 bool IsBase64Line(QByteArrayView line)
@@ -632,7 +653,7 @@ bool ReadVCards(const QByteArray& raw, ContactImport& out, QString* error)
             continue;
         }
         if (have && !line.isEmpty() && (line[0] == ' ' || line[0] == '\t')) {
-            append(line.sliced(1), false);
+            append(line.sliced(reader.FoldKeepsBlank() ? 0 : 1), false);
             continue;
         }
         flush();

@@ -137,14 +137,14 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QList<Expected>>("contacts");
         QTest::addColumn<QStringList>("skippedLines");
-        QTest::newRow("phone 2.1, quoted-printable, charsets, base64 photo")
+        QTest::newRow("phone 2.1, quoted-printable, charsets, base64 photo, folds")
             << "phone-2.1.vcf"
             << QList<Expected>{
                    {"juergen_m", "J\u00fcrgen M\u00fcller", "j.mueller@work.example.de", "",
                     "Trifft sich gern im Caf\u00e9, liest viel und mag Hunde; spielt Schach.", ""},
                    {"", "Fran\u00e7oise Gar\u00e7on", "fran@example.fr", "http://fran.example.fr/",
-                    "", ""}}
-            << QStringList{"line 23: "};
+                    "Plays chess and likes long walks", ""}}
+            << QStringList{"line 25: "};
         QTest::newRow("web mail 3.0, groups, type=pref, folded note")
             << "webmail-3.0.vcf"
             << QList<Expected>{{"annas", "Anna Svensson", "anna@mail.example.com",
