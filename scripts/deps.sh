@@ -15,6 +15,8 @@ packages=(
   # install test: the desktop entry, AppStream and manual page validators,
   # and the Debian package tools
   desktop-file-utils appstream man-db dpkg-dev file
+  # an independent reader of the vCard and CSV exports in the tests
+  python3-vobject
   # fuzz targets (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
 )
