@@ -2,8 +2,8 @@
 
 #include <QLabel>
 
-// A label that reports a mouse press as a click; a double click is not a
-// second one.
+// A label that reports a press of the left button as a click; a double
+// click is not a second one. Other buttons are left to the window.
 class ClickLabel : public QLabel {
     Q_OBJECT
 public:

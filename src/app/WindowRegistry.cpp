@@ -5,6 +5,7 @@
 
 #include "app/WindowControl.h"
 #include "app/frmToolbar1.h"
+#include "contacts/ContactStore.h"
 #include "contacts/ContactTransfer.h"
 #include "contacts/frmChatContactList.h"
 #include "contacts/frmContactDetails.h"
@@ -113,4 +114,22 @@ void RefreshContactList()
 {
     if (IsChatContactListLoaded())
         FillContactList(*g_list->lstNames);
+}
+
+void ReloadContactsIntoWindows()
+{
+    LoadContacts();
+    RefreshContactList();
+    if (!IsContactDetailsLoaded())
+        return;
+    if (ContactStore.CurrentContact == 0)
+        g_card->hide();
+    else
+        ShowContactOnCard(*g_card);
+}
+
+void ReloadPhrasesIntoWindows()
+{
+    if (IsPhrasesLoaded())
+        g_phrases->ReloadFromFile();
 }

@@ -45,3 +45,9 @@ void ApplySettings();
 
 // Refills the contact list from the table when the list window is open.
 void RefreshContactList();
+
+// After a data file was replaced under the program (a restore, an import):
+// the table is loaded again and the list and the card show it; the phrase
+// window, when open, reads its file again.
+void ReloadContactsIntoWindows();
+void ReloadPhrasesIntoWindows();

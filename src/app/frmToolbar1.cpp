@@ -14,6 +14,7 @@
 #include "settings/Settings.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
 #include <exception>
@@ -92,6 +93,9 @@ frmToolbar1::frmToolbar1()
     SetClockColour(kDarkBlue);
     connect(lblTime, &ClockLabel::clicked, this, &frmToolbar1::lblTime_Click);
 
+    mnuToolbar = new QMenu(this);
+    mnuToolbar->setObjectName(QStringLiteral("mnuToolbar"));
+
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
     connect(Timer1, &QTimer::timeout, this, &frmToolbar1::Timer1_Timer);
@@ -164,6 +168,14 @@ void frmToolbar1::Timer1_Timer()
         lblTime->setText(FormatTimeOfDay(platform().Now().time()));
     else
         lblTime->setText(QStringLiteral("Started ") + StartTime);
+}
+
+void frmToolbar1::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (mnuToolbar->actions().isEmpty())
+        return;
+    mnuToolbar->popup(e->globalPos());
+    e->accept();
 }
 
 void frmToolbar1::closeEvent(QCloseEvent* e)

@@ -3,6 +3,7 @@
 #include "app/ClickLabel.h"
 
 #include <QLabel>
+#include <QMenu>
 #include <QString>
 #include <QTimer>
 #include <QToolButton>
@@ -35,9 +36,12 @@ public:
     std::array<QToolButton*, 4> cmdButton{};
     ClockLabel* lblTime = nullptr;
     QTimer* Timer1 = nullptr;
+    // The right-click menu: the commands beyond the four buttons.
+    QMenu* mnuToolbar = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     bool m_closeAfterFailedSave = false;  // a close was refused because a save failed

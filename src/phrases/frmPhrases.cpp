@@ -256,6 +256,16 @@ void frmPhrases::SavePhrases()
     m_unsaved = !SaveListboxToFile(*lstPhrases, path) && !path.isEmpty();
 }
 
+void frmPhrases::ReloadFromFile()
+{
+    m_saveRefusal.clear();
+    m_unsaved = false;
+    m_closeRefused = false;
+    lstPhrases->clear();
+    txtPhrase->clear();
+    Load();
+}
+
 bool frmPhrases::SaveUnsavedPhrases()
 {
     if (m_unsaved)
