@@ -4,12 +4,14 @@
 #include "app/Windows.h"
 #include "contacts/ContactStore.h"
 #include "contacts/ContactTransfer.h"
+#include "contacts/TypeAheadList.h"
 #include "contacts/frmContactDetails.h"
 #include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 
 namespace {
 const QColor kDarkBlue(0, 0, 128);
@@ -55,7 +57,19 @@ frmChatContactList::frmChatContactList()
     Frame1->setAutoFillBackground(true);
     SetColour(Frame1, QPalette::Window, kDarkBlue);
 
-    lstNames = new QListWidget(Frame1);
+    auto* names = new TypeAheadList(Frame1);
+    // Typing finds a contact by its chat name, or by its real name when it
+    // has no chat name; never by the number its line starts with.
+    names->matchText = [](int row) {
+        const int position = row + 1;
+        if (position < 1 || position > ContactStore.ContactCount ||
+            position >= static_cast<int>(ContactStore.Contacts.size()))
+            return QString();
+        const ContactRecord& r = ContactStore.Contacts[position];
+        const QString& chat = r.Field(ContactField::ChatName);
+        return chat.isEmpty() ? r.Field(ContactField::RealName) : chat;
+    };
+    lstNames = names;
     lstNames->setObjectName(QStringLiteral("lstNames"));
     lstNames->setGeometry(TwipsRect(90, 180, 2085, 2865));
     lstNames->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -76,6 +90,7 @@ frmChatContactList::frmChatContactList()
     // took the focus from it).
     // (The selection, not the current row: a list that gets the focus
     // without a current line makes its first line current, unselected.)
+    // A line found by typing its name is a keyboard selection like any other.
     connect(lstNames, &QListWidget::itemSelectionChanged, this, [this] {
         const QList<QListWidgetItem*> selected = lstNames->selectedItems();
         if (!ContactStore.FillingContactList && !selected.isEmpty())
@@ -93,6 +108,32 @@ frmChatContactList::frmChatContactList()
 }
 
 void frmChatContactList::Load() { FillContactList(*lstNames); }
+
+void frmChatContactList::keyPressEvent(QKeyEvent* event)
+{
+    // The list and the buttons pass on the keys they do not use.
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier) {
+        switch (event->key()) {
+        case Qt::Key_Escape:
+            close();
+            return;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            // Enter opens the selected line again, as a click on it does.
+            if (focusWidget() == lstNames) {
+                const QList<QListWidgetItem*> selected = lstNames->selectedItems();
+                if (!selected.isEmpty())
+                    QueueOpenLine(lstNames->row(selected.first()));
+                return;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
 
 void frmChatContactList::lstNames_Click()
 {

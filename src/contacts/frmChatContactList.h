@@ -22,6 +22,11 @@ public:
     QFrame* Frame1 = nullptr;
     QListWidget* lstNames = nullptr;
 
+protected:
+    // Escape closes the window; Enter opens the selected line. Typing a name
+    // selects its line (the list's own type-ahead); no key deletes.
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     void AddClicked();
     void FindClicked();

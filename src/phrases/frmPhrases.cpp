@@ -9,7 +9,9 @@
 #include "settings/Settings.h"
 
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
 
@@ -68,6 +70,7 @@ frmPhrases::frmPhrases()
     // measures all items before it first shows.
     lstPhrases->setUniformItemSizes(true);
     lstPhrases->viewport()->installEventFilter(this);
+    lstPhrases->installEventFilter(this);
 
     txtPhrase = new QLineEdit(this);
     txtPhrase->setObjectName(QStringLiteral("txtPhrase"));
@@ -133,7 +136,67 @@ bool frmPhrases::eventFilter(QObject* watched, QEvent* event)
             }
         }
     }
+    if (watched == lstPhrases) {
+        // The keys are taken before the list's own: its Ctrl+C would copy
+        // the item past the program's clipboard.
+        if (event->type() == QEvent::KeyPress && ListKey(static_cast<QKeyEvent*>(event)))
+            return true;
+        // The menu key, where the window system turns it into a menu request.
+        if (event->type() == QEvent::ContextMenu &&
+            static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+            ShowMenuAtSelection();
+            return true;
+        }
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+bool frmPhrases::ListKey(QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    const int key = event->key();
+    if (event->matches(QKeySequence::Copy) ||
+        ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier)) {
+        // The selected phrase goes as a double click on it sends it: the
+        // click makes it the current phrase, the double click copies it.
+        if (SelectedRow() >= 0) {
+            Selection();
+            DoubleClick();
+        }
+        return true;
+    }
+    if ((key == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+        (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        ShowMenuAtSelection();
+        return true;
+    }
+    return false;
+}
+
+void frmPhrases::ShowMenuAtSelection()
+{
+    // One menu at a time: the window system may send both a menu request
+    // and the key itself.
+    if (mnuPhrase->isVisible())
+        return;
+    const int row = SelectedRow();
+    QPoint at = lstPhrases->mapToGlobal(QPoint(0, 0));
+    if (row >= 0) {
+        QListWidgetItem* item = lstPhrases->item(row);
+        lstPhrases->scrollToItem(item);
+        at = lstPhrases->viewport()->mapToGlobal(lstPhrases->visualItemRect(item).bottomLeft());
+    }
+    mnuPhrase->popup(at);
+}
+
+void frmPhrases::keyPressEvent(QKeyEvent* event)
+{
+    // Escape closes the window as its close box does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        close();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 int frmPhrases::SelectedRow() const

@@ -45,8 +45,11 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
+    bool ListKey(QKeyEvent* event);  // true when the key was used
+    void ShowMenuAtSelection();
     int SelectedRow() const;  // -1 when no item is selected
     void Selection();
     void DoubleClick();

@@ -86,6 +86,45 @@ private slots:
         QVERIFY(ContactDetails().isVisible());
     }
 
+    void typingANameOpensItsContactAndNoKeyDeletes()
+    {
+        // Line numbers start with other digits than the chat name "2Late";
+        // "Rita" has a real name only.
+        fx.Seed({{"Blue", "Fred"}, {"Rob", "Ann"}, {"2Late", "Tom"}, {"", "Rita"}});
+        frmChatContactList& list = OpenList();
+        list.lstNames->setFocus();
+        // "r" finds Rob; "ri", typed at once, goes on to Rita.
+        QTest::keyClicks(list.lstNames, QStringLiteral("rI"));
+        QCoreApplication::processEvents();
+        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QVERIFY(ContactDetails().isVisible());
+        QCOMPARE(ContactDetails().txtField[1]->toPlainText(), QStringLiteral("Rita"));
+        QCOMPARE(list.lstNames->item(3)->text(), QStringLiteral("4.    ( Rita )"));
+
+        // After a pause a new search starts after the current line and wraps.
+        QTest::qWait(QApplication::keyboardInputInterval() + 100);
+        QTest::keyClick(list.lstNames, Qt::Key_2);
+        QCoreApplication::processEvents();
+        QCOMPARE(list.lstNames->currentRow(), 2);
+        QCOMPARE(CardChatName(), QStringLiteral("2Late"));
+
+        // Enter brings a hidden card back; Delete and Backspace do nothing;
+        // Escape closes the list.
+        ContactDetails().hide();
+        QTest::keyClick(list.lstNames, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(ContactDetails().isVisible());
+        QTest::keyClick(list.lstNames, Qt::Key_Delete);
+        QTest::keyClick(list.lstNames, Qt::Key_Backspace);
+        QCoreApplication::processEvents();
+        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QCOMPARE(list.lstNames->count(), 4);
+        QCOMPARE(fx.fake->Count("MessageBox"), 0);
+        QTest::keyClick(list.lstNames, Qt::Key_Escape);
+        QTRY_VERIFY(!list.isVisible());
+        QVERIFY(!fx.Saved());
+    }
+
     void anEditOnTheCardIsSavedBeforeAnotherLineOpens()
     {
         frmChatContactList& list = OpenList();

@@ -223,6 +223,45 @@ private slots:
         QCOMPARE(w.lstPhrases->count(), 3);
     }
 
+    void enterAndCtrlCCopyLikeADoubleClickAndEscapeClosesLikeTheCloseBox()
+    {
+        Fixture f(nullptr, 1);
+        QDir dir(f.folder.Path());
+        dir.mkdir("sub");
+        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
+        Toolbar();
+        frmPhrases& w = Shown();
+        w.lstPhrases->setFocus();
+        w.lstPhrases->setCurrentRow(1);
+        QTest::keyClick(w.lstPhrases, Qt::Key_Enter, Qt::KeypadModifier);
+        QCOMPARE(f.CallNames(), QStringList({"ClipboardClear", "ClipboardSetText"}));
+        QCOMPARE(f.fake.clipboard, QStringLiteral("Use the right mouse button to Add, Edit and Delete Phrases"));
+        QVERIFY(w.isHidden());
+
+        // Ctrl+C copies through the program's clipboard, not the list's own.
+        ShowPhrases();
+        w.lstPhrases->setCurrentRow(0);
+        QTest::keyClick(w.lstPhrases, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(f.fake.clipboard, QStringLiteral("Double Click this phrase to copy it to the Clipboard"));
+        QCOMPARE(f.fake.Count("ClipboardSetText"), 2);
+        QVERIFY(w.isHidden());
+
+        // Escape goes through the close box's rule: a list whose save failed
+        // keeps its window open once, and is saved when it can be.
+        ShowPhrases();
+        dir.rename("sub", "away");
+        f.fake.inputAnswers = {"kept"};
+        w.Add();
+        QTest::keyClick(w.lstPhrases, Qt::Key_Escape);
+        QCOMPARE(f.fake.Count("MessageBox"), 2);
+        QVERIFY(IsPhrasesLoaded());
+        QVERIFY(w.isVisible());
+        dir.rename("away", "sub");
+        QTest::keyClick(w.lstPhrases, Qt::Key_Escape);
+        QTRY_VERIFY(!IsPhrasesLoaded());
+        QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "kept\r\n");
+    }
+
     void findIsCaseSensitiveAndWraps()
     {
         const QByteArray text = "Hello there\r\nsay hello\r\nother\r\nhello again\r\n";
