@@ -1,3 +1,4 @@
+#include "app/RemoteCommands.h"
 #include "app/Windows.h"
 #include "app/frmToolbar1.h"
 #include "files/PreviousVersions.h"
@@ -25,6 +26,17 @@ int main(int argc, char* argv[])
     SetPlatform(&qtPlatform);
     KeepPreviousVersions();
     SetDesktop(&qtPlatform);
+
+    // One copy per data folder: a second start brings the running copy's
+    // toolbar forward and ends.
+    SingleInstance single(qtPlatform.ProgramFolder());
+    single.SetHandler(RunRemoteCommand);
+    if (!single.Claim()) {
+        const int status =
+            HandOverToRunningCopy(single, {QStringLiteral("show"), {QStringLiteral("toolbar")}});
+        SetPlatform(nullptr);
+        return status;
+    }
 
     Toolbar().Load();
     const int rc = app.exec();
