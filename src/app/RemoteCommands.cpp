@@ -1,18 +1,21 @@
 #include "app/RemoteCommands.h"
 
 #include "app/Windows.h"
-#include "app/frmToolbar1.h"
 
 #include <cstdio>
 
 SingleInstance::Reply RunRemoteCommand(const SingleInstance::Request& request)
 {
-    if (request.command == QLatin1String("show") && request.args == QStringList{"toolbar"}) {
-        frmToolbar1& toolbar = Toolbar();
-        toolbar.showNormal();
-        toolbar.raise();
-        toolbar.activateWindow();
-        return {0, QStringLiteral("Banterly is already running; its toolbar is shown."), {}};
+    if (request.command == QLatin1String("show") && request.args.size() == 1 &&
+        ShowWindowNamed(request.args.first())) {
+        return {0, QString(), {}};
+    }
+    if (request.command.startsWith(QLatin1String("import-")) ||
+        request.command.startsWith(QLatin1String("export-"))) {
+        if (request.args.size() != 1)
+            return {2, {}, request.command + QStringLiteral(" takes one file")};
+        const ExchangeResult r = ExchangeWithWindows(request.command, request.args.first());
+        return {int(r.status), r.summary, r.error};
     }
     return {2,
             {},

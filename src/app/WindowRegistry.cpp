@@ -116,6 +116,55 @@ void RefreshContactList()
         FillContactList(*g_list->lstNames);
 }
 
+bool ShowWindowNamed(const QString& name)
+{
+    if (name == QStringLiteral("toolbar")) {
+        frmToolbar1& t = Toolbar();
+        t.showNormal();
+        t.raise();
+        t.activateWindow();
+    } else if (name == QStringLiteral("contacts")) {
+        ShowContactList();
+        g_list->activateWindow();
+    } else if (name == QStringLiteral("card")) {
+        ShowContactDetails();
+        g_card->activateWindow();
+    } else if (name == QStringLiteral("phrases")) {
+        ShowPhrases();
+        g_phrases->activateWindow();
+    } else if (name == QStringLiteral("options")) {
+        frmOptions& options = Options();
+        options.show();
+        options.raise();
+        options.activateWindow();
+    } else {
+        return false;
+    }
+    return true;
+}
+
+ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileName)
+{
+    const bool phrases = command.endsWith(QStringLiteral("-phrases"));
+    if (phrases && IsPhrasesLoaded() && !g_phrases->SaveUnsavedPhrases()) {
+        ExchangeResult refused;
+        refused.status = ExchangeResult::Failed;
+        refused.error = QStringLiteral("the phrase list could not be saved first");
+        return refused;
+    }
+    const ExchangeResult result = RunExchange(command, fileName);
+    if (result.status == ExchangeResult::Done && command.startsWith(QStringLiteral("import-"))) {
+        if (phrases) {
+            ReloadPhrasesIntoWindows();
+        } else {
+            RefreshContactList();
+            if (IsContactDetailsLoaded() && g_card->isVisible())
+                ShowContactOnCard(*g_card);
+        }
+    }
+    return result;
+}
+
 void ReloadContactsIntoWindows()
 {
     LoadContacts();

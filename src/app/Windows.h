@@ -11,6 +11,8 @@
 // This header names the windows but includes none of them, so a window can
 // use the registry without taking in the others.
 
+#include "files/Exchange.h"
+
 class frmToolbar1;
 class frmContactDetails;
 class frmChatContactList;
@@ -45,6 +47,16 @@ void ApplySettings();
 
 // Refills the contact list from the table when the list window is open.
 void RefreshContactList();
+
+// Shows a window by its command-line name: "toolbar" (raised, not
+// minimised), "contacts", "card", "phrases" or "options". False for any
+// other name.
+bool ShowWindowNamed(const QString& name);
+
+// An import or export by its command-line name, with the windows kept in
+// step: what the phrase window holds unsaved is saved first, and the list,
+// the card and the phrase window show the result.
+ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileName);
 
 // After a data file was replaced under the program (a restore, an import):
 // the table is loaded again and the list and the card show it; the phrase

@@ -17,6 +17,7 @@
 #include <QContextMenuEvent>
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QUrl>
 #include <exception>
 
 QString StartTime;
@@ -95,6 +96,37 @@ frmToolbar1::frmToolbar1()
 
     mnuToolbar = new QMenu(this);
     mnuToolbar->setObjectName(QStringLiteral("mnuToolbar"));
+    struct Exchange {
+        const char* caption;
+        const char* command;
+        bool save;
+        const char* filter;
+        const char* suggested;
+    };
+    static const Exchange kExchanges[4] = {
+        {"Import Contacts…", "import-contacts", false, "Address books (*.vcf *.csv)", ""},
+        {"Export Contacts…", "export-contacts", true, "vCard (*.vcf);;CSV (*.csv)", "contacts.vcf"},
+        {"Import Phrases…", "import-phrases", false, "Text files (*.txt);;All files (*)", ""},
+        {"Export Phrases…", "export-phrases", true, "Text files (*.txt)", "phrases-export.txt"},
+    };
+    for (const Exchange& x : kExchanges) {
+        QAction* action = mnuToolbar->addAction(QString::fromUtf8(x.caption));
+        connect(action, &QAction::triggered, this, [x] {
+            const QString title = QString::fromUtf8(x.caption).remove(QChar(u'…'));
+            const QString file = desktop().ChooseFile(x.save, title, QString::fromLatin1(x.filter),
+                                                      QString::fromLatin1(x.suggested));
+            if (file.isEmpty())
+                return;
+            const ExchangeResult r = ExchangeWithWindows(QString::fromLatin1(x.command), file);
+            if (r.status == ExchangeResult::Done)
+                platform().MessageBox(r.summary);
+            else
+                ReportFailure(title + QStringLiteral(": ") + r.error);
+        });
+    }
+    connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this, [] {
+        desktop().OpenUrl(QUrl::fromLocalFile(platform().ProgramFolder()).toString());
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);

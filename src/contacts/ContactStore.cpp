@@ -9,6 +9,7 @@
 #include <QDate>
 #include <QFile>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 #include <cstring>
@@ -422,6 +423,76 @@ qsizetype SavedLineLength(const ContactRecord& record)
     return record.LineLength() - id + std::max(id, kLongestSavedId);
 }
 } // namespace
+
+AddedContacts AddContacts(std::vector<ContactRecord> records)
+{
+    AddedContacts result;
+    if (ContactStore.ReadOnly) {
+        result.failure = QStringLiteral("the contact file cannot be changed: ") +
+                         ContactStore.ReadOnlyReason;
+        return result;
+    }
+    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
+    // Duplicates are found by a key of the three fields, folded.
+    auto key = [](const ContactRecord& r) {
+        return r.Field(ContactField::ChatName).toCaseFolded() + QChar(31) +
+               r.Field(ContactField::RealName).toCaseFolded() + QChar(31) +
+               r.Field(ContactField::Email).toCaseFolded();
+    };
+    QSet<QString> known;
+    known.reserve(count + qsizetype(records.size()));
+    for (int i = 1; i <= count; ++i)
+        known.insert(key(ContactStore.Contacts[i]));
+    std::vector<ContactRecord> fresh;
+    for (ContactRecord& r : records) {
+        r.SetField(ContactField::ContactID, QString());
+        if (SavedLineLength(r) > kMaxLineLength) {
+            ++result.tooLong;
+            continue;
+        }
+        const QString k = key(r);
+        if (known.contains(k)) {
+            ++result.duplicates;
+            continue;
+        }
+        known.insert(k);
+        fresh.push_back(std::move(r));
+    }
+    if (count + qsizetype(fresh.size()) > kMaxLines) {
+        result.failure = QStringLiteral("the address book would hold %1 contacts, more than the "
+                                        "%2 it can hold")
+                             .arg(count + qsizetype(fresh.size()))
+                             .arg(kMaxLines);
+        return result;
+    }
+    if (fresh.empty()) {
+        result.saved = true;
+        return result;
+    }
+    const bool wasUnsaved = ContactTableUnsaved();
+    const int16_t oldCount = ContactStore.ContactCount;
+    try {
+        ContactStore.Contacts.resize(size_t(count) + fresh.size() + 2);
+    } catch (const std::exception&) {
+        result.failure = OutOfMemory();
+        return result;
+    }
+    std::move(fresh.begin(), fresh.end(), ContactStore.Contacts.begin() + count + 1);
+    ContactStore.ContactCount = static_cast<int16_t>(count + fresh.size());
+    StoreProcedures::MarkUnsaved(true);
+    if (SaveContacts()) {
+        result.saved = true;
+        result.added = int(fresh.size());
+        return result;
+    }
+    // Nothing changed: the table goes back to what it was.
+    ContactStore.Contacts.resize(size_t(oldCount) + 2);
+    ContactStore.Contacts[size_t(oldCount) + 1] = ContactRecord();
+    ContactStore.ContactCount = oldCount;
+    StoreProcedures::MarkUnsaved(wasUnsaved);
+    result.failure = QStringLiteral("the contact file could not be saved");
+    return result;
+}
 
 int PositionOfContact(quint64 serial)
 {

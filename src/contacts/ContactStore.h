@@ -85,6 +85,20 @@ void ClearCurrentContact();
 // The ID a contact at a position gets when saved on a date.
 QString ContactIdFor(int position, const QDate& date);
 
+// What adding a batch of contacts (an import) did.
+struct AddedContacts {
+    bool saved = false;    // the batch is in the table and in the file
+    int added = 0;
+    int duplicates = 0;    // already in the book (or twice in the batch)
+    int tooLong = 0;       // would make a line the loader refuses
+    QString failure;       // why nothing changed, when saved is false
+};
+// Adds the contacts that are not already in the book (same chat name, real
+// name and e-mail, letter case ignored) at its end, as one change, and saves.
+// When the book cannot take them all, or the save fails, the table is left
+// as it was and nothing is added.
+AddedContacts AddContacts(std::vector<ContactRecord> records);
+
 // The position of the contact with this serial number; 0 when it is no
 // longer in the table.
 int PositionOfContact(quint64 serial);

@@ -156,7 +156,8 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items)
     return ListLoad::Complete;
 }
 
-bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error)
+bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error,
+                   PreviousVersion previous)
 {
     // Encoded straight into one buffer: a temporary array per item would
     // cost more than writing the file.
@@ -172,7 +173,7 @@ bool WriteListFile(const QString& fileName, const QStringList& items, OsError* e
         *out++ = '\n';
     }
     bytes.truncate(out - bytes.constData());
-    return WriteFileAtomically(fileName, bytes, error, PreviousVersion::Keep);
+    return WriteFileAtomically(fileName, bytes, error, previous);
 }
 
 bool SaveListFile(const QStringList& items, const QString& fileName)

@@ -44,4 +44,6 @@ bool SaveListFile(const QStringList& items, const QString& fileName);
 
 // Replaces (or creates) a list file with these items, atomically. On failure
 // the old file is untouched and `error` tells why.
-bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error = nullptr);
+// The version it replaces is kept in backups/ unless told otherwise.
+bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error = nullptr,
+                   PreviousVersion previous = PreviousVersion::Keep);

@@ -15,9 +15,12 @@ class Keeper : public PreviousVersionKeeper {
 public:
     void BeforeReplace(const QString& fileName) override
     {
+        // Only a file that is there can be overwritten: one removed from
+        // outside is simply written again.
         const auto remembered = m_stamps.constFind(fileName);
-        const bool changedOutside =
-            remembered != m_stamps.cend() && ChangedOnDisk(*remembered, fileName);
+        const bool changedOutside = remembered != m_stamps.cend() &&
+                                    StampOfFile(fileName).exists &&
+                                    ChangedOnDisk(*remembered, fileName);
         OsError error;
         const QString kept = KeepBackup(fileName, platform().Now(), &error);
         if (kept.isEmpty() && error.number != 0)

@@ -32,6 +32,10 @@ public:
     // Opens an address with the desktop's URL handler. Returns false on failure.
     virtual bool OpenUrl(const QString& url) = 0;
     virtual double ScreenWidthTwips() = 0;
+    // A modal file dialog: a file to open (save false) or to write (save
+    // true, starting from suggestedName). The empty text when cancelled.
+    virtual QString ChooseFile(bool save, const QString& title, const QString& filter,
+                               const QString& suggestedName) = 0;
 };
 
 // The desktop in use; never null once installed.

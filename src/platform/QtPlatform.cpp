@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
@@ -118,6 +119,13 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
 }
 
 bool QtPlatform::OpenUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+
+QString QtPlatform::ChooseFile(bool save, const QString& title, const QString& filter,
+                              const QString& suggestedName)
+{
+    return save ? QFileDialog::getSaveFileName(nullptr, title, suggestedName, filter)
+                : QFileDialog::getOpenFileName(nullptr, title, suggestedName, filter);
+}
 
 double QtPlatform::ScreenWidthTwips()
 {

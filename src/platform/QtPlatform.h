@@ -20,6 +20,8 @@ public:
     void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) override;
     bool OpenUrl(const QString& url) override;
     double ScreenWidthTwips() override;
+    QString ChooseFile(bool save, const QString& title, const QString& filter,
+                       const QString& suggestedName) override;
 
 private:
     int m_busyDepth = 0;

@@ -62,3 +62,11 @@ bool FakePlatform::OpenUrl(const QString& url)
 }
 
 double FakePlatform::ScreenWidthTwips() { return screenWidthTwips; }
+
+QString FakePlatform::ChooseFile(bool save, const QString& title, const QString& filter,
+                                 const QString& suggestedName)
+{
+    Record(QStringLiteral("ChooseFile"),
+           {title, save ? QStringLiteral("save") : QStringLiteral("open"), filter, suggestedName});
+    return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
+}

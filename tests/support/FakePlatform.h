@@ -29,6 +29,10 @@ public:
     void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) override;
     bool OpenUrl(const QString& url) override;
     double ScreenWidthTwips() override;
+    // Answers for ChooseFile, taken from the front; an empty queue cancels.
+    QStringList fileAnswers;
+    QString ChooseFile(bool save, const QString& title, const QString& filter,
+                       const QString& suggestedName) override;
 
 private:
     Desktop* m_previousDesktop = nullptr;
