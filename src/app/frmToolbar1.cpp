@@ -95,6 +95,9 @@ frmToolbar1::frmToolbar1()
 
     mnuToolbar = new QMenu(this);
     mnuToolbar->setObjectName(QStringLiteral("mnuToolbar"));
+    mnuRestore = mnuToolbar->addAction(QStringLiteral("Restore from a Backup\u2026"), this,
+                                       [] { ShowRestore(); });
+    mnuRestore->setObjectName(QStringLiteral("mnuRestore"));
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
