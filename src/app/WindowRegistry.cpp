@@ -4,6 +4,7 @@
 #include "app/Windows.h"
 
 #include "app/WindowControl.h"
+#include "app/frmRestore.h"
 #include "app/frmToolbar1.h"
 #include "contacts/ContactStore.h"
 #include "contacts/ContactTransfer.h"
@@ -22,6 +23,7 @@ QPointer<frmContactDetails> g_card;
 QPointer<frmChatContactList> g_list;
 QPointer<frmPhrases> g_phrases;
 QPointer<frmOptions> g_options;
+QPointer<frmRestore> g_restore;
 
 // Registers the new window before its load step runs, so that the load step
 // (and whatever it calls) sees the window as existing.
@@ -55,15 +57,18 @@ frmContactDetails& ContactDetails() { return Touch(g_card); }
 frmChatContactList& ChatContactList() { return Touch(g_list); }
 frmPhrases& Phrases() { return Touch(g_phrases); }
 frmOptions& Options() { return Touch(g_options); }
+frmRestore& RestoreWindow() { return Touch(g_restore); }
 
 bool IsToolbarCreated() { return !g_toolbar.isNull(); }
 bool IsContactDetailsLoaded() { return !g_card.isNull(); }
 bool IsChatContactListLoaded() { return !g_list.isNull(); }
 bool IsPhrasesLoaded() { return !g_phrases.isNull(); }
 bool IsOptionsLoaded() { return !g_options.isNull(); }
+bool IsRestoreLoaded() { return !g_restore.isNull(); }
 
 void UnloadAllWindows()
 {
+    delete g_restore.data();
     delete g_options.data();
     delete g_phrases.data();
     delete g_list.data();
@@ -181,4 +186,30 @@ void ReloadPhrasesIntoWindows()
 {
     if (IsPhrasesLoaded())
         g_phrases->ReloadFromFile();
+}
+
+void ShowRestore()
+{
+    const bool open = IsRestoreLoaded();
+    frmToolbar1& t = Toolbar();
+    frmRestore& restore = RestoreWindow();
+    if (open) {
+        restore.RefreshVersions();
+    } else {
+        MoveWindow(restore, WindowLeft(t), WindowTop(t) + WindowHeight(t));
+    }
+    ShowModeless(restore);
+    restore.activateWindow();
+}
+
+bool SaveUnsavedContactsInWindows()
+{
+    if (IsContactDetailsLoaded())
+        return g_card->SaveMarkedEditOnExit();
+    return SaveUnsavedContacts();
+}
+
+bool SaveUnsavedPhrasesInWindows()
+{
+    return !IsPhrasesLoaded() || g_phrases->SaveUnsavedPhrases();
 }

@@ -18,18 +18,21 @@ class frmContactDetails;
 class frmChatContactList;
 class frmPhrases;
 class frmOptions;
+class frmRestore;
 
 frmToolbar1& Toolbar();
 frmContactDetails& ContactDetails();
 frmChatContactList& ChatContactList();
 frmPhrases& Phrases();
 frmOptions& Options();
+frmRestore& RestoreWindow();
 
 bool IsToolbarCreated();
 bool IsContactDetailsLoaded();
 bool IsChatContactListLoaded();
 bool IsPhrasesLoaded();
 bool IsOptionsLoaded();
+bool IsRestoreLoaded();
 
 // Destroys every window, the toolbar included (used between tests).
 void UnloadAllWindows();
@@ -63,3 +66,14 @@ ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileNa
 // window, when open, reads its file again.
 void ReloadContactsIntoWindows();
 void ReloadPhrasesIntoWindows();
+
+// Shows the Restore from a Backup window under the toolbar (creating it, or
+// listing the kept versions again when it is open already).
+void ShowRestore();
+
+// Before a data file is replaced under the program: what the windows hold
+// for it and have not saved yet is saved (an edit on the card or a table
+// whose save failed; a phrase list whose save failed). False, after the
+// failed save has told the user, when something is still unsaved.
+bool SaveUnsavedContactsInWindows();
+bool SaveUnsavedPhrasesInWindows();

@@ -96,6 +96,9 @@ frmToolbar1::frmToolbar1()
 
     mnuToolbar = new QMenu(this);
     mnuToolbar->setObjectName(QStringLiteral("mnuToolbar"));
+    mnuRestore = mnuToolbar->addAction(QStringLiteral("Restore from a Backup\u2026"), this,
+                                       [] { ShowRestore(); });
+    mnuRestore->setObjectName(QStringLiteral("mnuRestore"));
     struct Exchange {
         const char* caption;
         const char* command;

@@ -38,6 +38,7 @@ public:
     QTimer* Timer1 = nullptr;
     // The right-click menu: the commands beyond the four buttons.
     QMenu* mnuToolbar = nullptr;
+    QAction* mnuRestore = nullptr;
 
 protected:
     void closeEvent(QCloseEvent* e) override;

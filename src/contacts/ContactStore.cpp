@@ -32,7 +32,7 @@ constexpr int kMaxLineLength = MaxContactLineLength;
 constexpr int kMaxLines = MaxContacts;
 // No honest address book comes near this; anything larger is not read into
 // memory whole.
-constexpr qint64 kMaxFileBytes = qint64(128) << 20;
+constexpr qint64 kMaxFileBytes = MaxContactFileBytes;
 constexpr qint64 kReadChunk = qint64(4) << 20;
 constexpr qsizetype kWriteChunk = qsizetype(1) << 20;
 constexpr char kFileDelimiter = char(31);

@@ -50,6 +50,8 @@ extern ContactStoreValues ContactStore;
 // kept editable. The program never writes a book beyond them.
 constexpr int16_t MaxContacts = 32699;
 constexpr int MaxContactLineLength = 32767;
+// Bytes of a contact file read at most; a larger file opens read-only.
+constexpr qint64 MaxContactFileBytes = qint64(128) << 20;
 
 // Loads the table from ContactFilePath, creating the one-line sample file when
 // no file exists. A file that cannot be read completely is reported, and the
