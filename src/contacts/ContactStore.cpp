@@ -287,6 +287,10 @@ void LoadContacts()
         } else if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink() && !WriteSample(path)) {
             // Nothing is lost: there was no file. Later saves try again.
             Report(QStringLiteral("Could not create the contact file ") + path);
+        } else if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+            // A folder, a pipe, a socket or a device: never opened, since
+            // opening a pipe would wait for a writer, and never written over.
+            MakeReadOnly(ReadError(QStringLiteral("it is not a regular file")));
         } else {
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly))

@@ -166,7 +166,9 @@ ExchangeResult ImportContacts(const QString& fileName)
 ExchangeResult ExportPhrases(const QString& fileName)
 {
     QStringList phrases;
-    if (LoadListFile(Settings.PhraseListFile, phrases) != ListLoad::Complete)
+    // No phrase file yet: nothing to export, an empty list.
+    if (IsListFilePresent(Settings.PhraseListFile) &&
+        LoadListFile(Settings.PhraseListFile, phrases) != ListLoad::Complete)
         return Fail(ExchangeResult::Failed,
                     QStringLiteral("the phrase file could not be read completely: ") +
                         Shown(Settings.PhraseListFile));
