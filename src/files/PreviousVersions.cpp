@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QHash>
+#include <QSet>
 
 namespace {
 
@@ -17,6 +18,11 @@ public:
     {
         // Only a file that is there can be overwritten: one removed from
         // outside is simply written again.
+        if (m_batchDepth > 0) {
+            if (m_keptInBatch.contains(fileName))
+                return;
+            m_keptInBatch.insert(fileName);
+        }
         const auto remembered = m_stamps.constFind(fileName);
         const bool changedOutside = remembered != m_stamps.cend() &&
                                     StampOfFile(fileName).exists &&
@@ -50,8 +56,17 @@ public:
 
     void Remember(const QString& fileName) { m_stamps.insert(fileName, StampOfFile(fileName)); }
 
+    void BeginBatch() { ++m_batchDepth; }
+    void EndBatch()
+    {
+        if (--m_batchDepth == 0)
+            m_keptInBatch.clear();
+    }
+
 private:
     QHash<QString, FileStamp> m_stamps;
+    int m_batchDepth = 0;
+    QSet<QString> m_keptInBatch;
 };
 
 Keeper& TheKeeper()
@@ -65,3 +80,7 @@ Keeper& TheKeeper()
 void KeepPreviousVersions() { SetPreviousVersionKeeper(&TheKeeper()); }
 
 void RememberDataFile(const QString& fileName) { TheKeeper().Remember(fileName); }
+
+OneVersionPerSave::OneVersionPerSave() { TheKeeper().BeginBatch(); }
+
+OneVersionPerSave::~OneVersionPerSave() { TheKeeper().EndBatch(); }

@@ -10,6 +10,17 @@
 
 // Installs the keeper for this run (the atomic writer calls it).
 void KeepPreviousVersions();
+// While one lives, a file replaced several times (the settings file, written
+// a value at a time) keeps only the version it had before the first
+// replace: the ones in between are the program's own half-written states.
+class OneVersionPerSave {
+public:
+    OneVersionPerSave();
+    ~OneVersionPerSave();
+    OneVersionPerSave(const OneVersionPerSave&) = delete;
+    OneVersionPerSave& operator=(const OneVersionPerSave&) = delete;
+};
+
 // Remembers the file as the program has just read it; only remembered files
 // are checked for outside changes.
 void RememberDataFile(const QString& fileName);

@@ -2,6 +2,7 @@
 
 #include "contacts/ContactStore.h"
 #include "files/ErrorLog.h"
+#include "files/PreviousVersions.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>
@@ -103,6 +104,7 @@ SettingsValues DefaultSettings(const QString& iniFile)
 // after one failed; every write replaces the file whole, so it stays sound.
 bool WriteSettingsFile(const SettingsValues& v, const QString& iniFile)
 {
+    const OneVersionPerSave oneVersion;
     bool ok = WriteIni(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"),
                        QString::number(v.AlwaysOnTop), iniFile);
     ok &= WriteIni(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"),

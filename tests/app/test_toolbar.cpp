@@ -1,5 +1,7 @@
 #include "app/Windows.h"
 #include "app/frmToolbar1.h"
+#include "contacts/ContactStore.h"
+#include "contacts/frmChatContactList.h"
 #include "settings/Settings.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
@@ -50,6 +52,39 @@ private slots:
         UnloadAllWindows();
         delete fake;
         delete dir;
+    }
+
+    // The menu's import reaches the book through the same code as the
+    // command line: the chosen file's new contacts are added and saved once,
+    // the open list shows them, and a right click never flips the clock.
+    void menuImportAddsTheFilesContactsAndTheListShowsThem()
+    {
+        frmToolbar1& t = Toolbar();
+        t.Load();
+        ShowContactList();
+        const int before = ContactStore.ContactCount;
+        dir->Write(QStringLiteral("phone.vcf"),
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cy Cedar\r\nNICKNAME:Charlie\r\n"
+                   "END:VCARD\r\n");
+        fake->fileAnswers = {dir->File(QStringLiteral("phone.vcf"))};
+        fake->Reset();
+        QAction* import = nullptr;
+        for (QAction* a : t.mnuToolbar->actions())
+            if (a->text() == QStringLiteral("Import Contacts…"))
+                import = a;
+        QVERIFY(import);
+        import->trigger();
+        QCOMPARE(fake->Messages(), QStringList{QStringLiteral("Imported 1 contact.")});
+        QCOMPARE(ContactStore.ContactCount, int16_t(before + 1));
+        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(dir->Read(QStringLiteral("chatcontacts.lis")).contains("Charlie"));
+        QVERIFY(ChatContactList().lstNames->item(before)->text().contains(QStringLiteral("Charlie")));
+
+        QTest::mouseClick(t.lblTime, Qt::LeftButton);  // the start time: a text that stays
+        const QString clock = t.lblTime->text();
+        QVERIFY(clock.startsWith(QStringLiteral("Started")));
+        QTest::mouseClick(t.lblTime, Qt::RightButton);
+        QCOMPARE(t.lblTime->text(), clock);
     }
 
     void controlsHaveTheirGeometryTextsAndColours()
