@@ -10,8 +10,11 @@ packages=(
   # end-to-end tests: a virtual display, a window manager, and the tools that
   # drive and read windows and the clipboard
   xvfb openbox xdotool xclip x11-utils wmctrl imagemagick
-  # the start-up benchmark watches the X server for the windows it times
-  libxcb1-dev
+  # the paste test counts the key presses the X server handles
+  xinput
+  # the start-up benchmark watches the X server for the windows it times;
+  # pasting a phrase into the chat window (active window, XTEST keystroke)
+  libxcb1-dev libx11-dev libxtst-dev
   # install test: the desktop entry, AppStream and manual page validators,
   # and the Debian package tools
   desktop-file-utils appstream man-db dpkg-dev file

@@ -7,6 +7,7 @@
 #include "contacts/frmContactDetails.h"
 #include "files/ErrorLog.h"
 #include "options/frmOptions.h"
+#include "phrases/PhrasePaste.h"
 #include "phrases/frmPhrases.h"
 #include "platform/Desktop.h"
 #include "platform/Platform.h"
@@ -130,6 +131,28 @@ frmToolbar1::frmToolbar1()
     connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this, [] {
         desktop().OpenUrl(QUrl::fromLocalFile(platform().ProgramFolder()).toString());
     });
+    mnuToolbar->addSeparator();
+    mnuPasteAfterCopy = mnuToolbar->addAction(QStringLiteral("Paste Phrases into the Chat Window"));
+    mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));
+    mnuPasteAfterCopy->setCheckable(true);
+    connect(mnuPasteAfterCopy, &QAction::triggered, this, [](bool on) {
+        Settings.PasteAfterCopy = on ? 1 : 0;
+        SavePasteAfterCopy();  // a failure is reported; the choice holds for this run
+        FollowActiveWindow();
+    });
+    // The item shows the setting, and is greyed (its tooltip says why) where
+    // pasting cannot work.
+    mnuToolbar->setToolTipsVisible(true);
+    connect(mnuToolbar, &QMenu::aboutToShow, this, [this] {
+        const QString unavailable = PasteUnavailableReason();
+        mnuPasteAfterCopy->setChecked(Settings.PasteAfterCopy == 1);
+        mnuPasteAfterCopy->setEnabled(unavailable.isEmpty());
+        mnuPasteAfterCopy->setToolTip(
+            unavailable.isEmpty()
+                ? QStringLiteral("A double-clicked phrase is pasted into the window you were in "
+                                 "before Banterly")
+                : unavailable);
+    });
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -154,6 +177,7 @@ void frmToolbar1::Load()
     SetTopmost(*this, -1);
     d.DoEvents();
     RunStartupStep("settings", LoadSettings);
+    FollowActiveWindow();
     RunStartupStep("contacts", LoadContacts);
 }
 

@@ -39,6 +39,7 @@ public:
     // The right-click menu: the commands beyond the four buttons.
     QMenu* mnuToolbar = nullptr;
     QAction* mnuRestore = nullptr;
+    QAction* mnuPasteAfterCopy = nullptr;  // checkable: [phrases] PasteAfterCopy
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -3,6 +3,7 @@
 #include "app/WindowControl.h"
 #include "files/ErrorLog.h"
 #include "files/ListBoxFiles.h"
+#include "phrases/PhrasePaste.h"
 #include "platform/Desktop.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
@@ -217,6 +218,8 @@ void frmPhrases::DoubleClick()
     Copy();
     if (Settings.HidePhraseListWhenDbleClicked == 1)
         hide();
+    if (!txtPhrase->text().isEmpty())
+        PasteCopiedPhrase();
 }
 
 void frmPhrases::Copy()

@@ -31,19 +31,35 @@ QString CutAtNull(const QString& text)
     return nul < 0 ? text : text.left(nul);
 }
 
-QString ReadIni(const QString& iniFile, const QString& section, const QString& key)
+namespace {
+
+// The trimmed value, or a null string when the key is absent or empty.
+QString ReadIniValue(const QString& iniFile, const QString& section, const QString& key)
 {
     Platform& p = platform();
     QString buffer;
     int copied = p.ReadProfileString(section, key, QString(), buffer, kIniBufferSize, iniFile);
     if (copied < 1)
         copied = p.ReadProfileString(section, key, QString(), buffer, kIniBufferSize, iniFile);
-    if (copied < 1) {
+    if (copied < 1)
+        return QString();
+    return CutAtNull(buffer).trimmed();
+}
+
+} // namespace
+
+QString ReadIni(const QString& iniFile, const QString& section, const QString& key)
+{
+    const QString value = ReadIniValue(iniFile, section, key);
+    if (value.isNull())
         LogError(QStringLiteral("Warning - failed to read INI :file=") + iniFile +
                  QStringLiteral("    sect=") + section + QStringLiteral("   key=") + key);
-        return QString();
-    }
-    return CutAtNull(buffer).trimmed();
+    return value;
+}
+
+QString ReadIniQuietly(const QString& iniFile, const QString& section, const QString& key)
+{
+    return ReadIniValue(iniFile, section, key);
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value,
@@ -153,6 +169,9 @@ void LoadSettings()
     Settings.HidePhraseListWhenDbleClicked =
         ReadFlag(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"));
     Settings.ShowStatFields = ReadFlag(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"));
+    Settings.PasteAfterCopy = FlagFromText(
+        ReadIniQuietly(ini, QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy")),
+        QStringLiteral("PasteAfterCopy"));
 }
 
 bool SaveSettings()
@@ -165,3 +184,14 @@ bool SaveSettings()
     return false;
 }
 
+
+bool SavePasteAfterCopy()
+{
+    if (WriteIni(QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy"),
+                 QString::number(Settings.PasteAfterCopy), Settings.IniFile))
+        return true;
+    ReportWriteFailure(QStringLiteral("Could not save the settings to ") + Settings.IniFile +
+                       QStringLiteral(". The option stays in effect until Banterly is closed; "
+                                      "switch it again to retry."));
+    return false;
+}
