@@ -2,11 +2,19 @@
 // its floor measured in the same run:
 //   load and find: reading the file into memory and counting its delimiters;
 //   save: writing the same bytes with QSaveFile, commit included.
+// With --backups, instead: SaveContacts of the same table with the keeper of
+// previous versions installed (as the program runs) and with it removed, in
+// turns, and the ratio of the medians (see BackupsSideBySide).
 // Usage: bench_contacts [--write <file>]   (--write only writes the file)
+//        bench_contacts --backups [runs]
 #include "contacts/ContactStore.h"
+#include "files/Backups.h"
+#include "files/PreviousVersions.h"
+#include "platform/AtomicFile.h"
 #include "support/FakePlatform.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSaveFile>
@@ -115,12 +123,133 @@ bool Row(const char* what, Figure value, Figure floor, double limit)
     return ratio <= limit;
 }
 
+// Times the keeper's two calls inside a save (the link before the rename;
+// the stamp and the pruning after it).
+class TimedKeeper : public PreviousVersionKeeper {
+public:
+    explicit TimedKeeper(PreviousVersionKeeper* real) : m_real(real) {}
+    void BeforeReplace(const QString& fileName) override
+    {
+        QElapsedTimer t;
+        t.start();
+        m_real->BeforeReplace(fileName);
+        beforeMs = t.nsecsElapsed() / 1e6;
+    }
+    void AfterReplace(const QString& fileName) override
+    {
+        QElapsedTimer t;
+        t.start();
+        m_real->AfterReplace(fileName);
+        afterMs = t.nsecsElapsed() / 1e6;
+    }
+    double beforeMs = 0, afterMs = 0;
+
+private:
+    PreviousVersionKeeper* m_real;
+};
+
+// SaveContacts of 32,699 contacts with the keeper of previous versions
+// installed and with it removed, in turns (each first every other time), in
+// two folders so that neither sees the other's files. Two clocks:
+//   steady: a day passes between saves and a warm-up of 35 saves fills the
+//     backups folder first, so every timed save keeps one version and prunes
+//     the one that just became 31 days old;
+//   burst: a second passes between saves, every version is under an hour
+//     old and kept, nothing is pruned (the folder grows by one per save).
+// The versions due are removed on a thread of their own
+// (PruneBackupsInBackground); the benchmark waits for it, untimed, after
+// each save.
+// Returns false when a ratio is over 1.05 or a save failed.
+bool BackupsSideBySide(const QByteArray& bytes, const QString& folder, FakePlatform& fake,
+                       int runs)
+{
+    QDir(folder).mkpath(QStringLiteral("kept"));
+    QDir(folder).mkpath(QStringLiteral("plain"));
+    const QString kept = folder + QStringLiteral("/kept/chatcontacts.lis");
+    const QString plain = folder + QStringLiteral("/plain/chatcontacts.lis");
+    for (const QString& path : {kept, plain}) {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+            return false;
+    }
+    ContactStore.ContactFilePath = kept;
+    LoadContacts();  // remembers the file, as the program does
+    if (ContactStore.ContactCount != kContacts)
+        return false;
+    KeepPreviousVersions();
+    TimedKeeper timed(SetPreviousVersionKeeper(nullptr));
+
+    auto save = [&](bool withKeeper) {
+        ContactStore.ContactFilePath = withKeeper ? kept : plain;
+        SetPreviousVersionKeeper(withKeeper ? &timed : nullptr);
+        const bool ok = SaveContacts();
+        SetPreviousVersionKeeper(nullptr);
+        return ok;
+    };
+    bool allOk = true;
+    for (const bool steady : {true, false}) {
+        const qint64 step = steady ? 24 * 3600 : 1;
+        if (steady)
+            for (int i = 0; i < 35; ++i) {
+                fake.now = fake.now.addSecs(step);
+                if (!save(true))
+                    return false;
+            }
+        const qsizetype versionsBefore = ListBackups(kept).size();
+        std::vector<double> with, without, before, after, ratio;
+        for (int r = 0; r < runs; ++r) {
+            for (int half = 0; half < 2; ++half) {
+                const bool withKeeper = (r + half) % 2 == 0;
+                fake.now = fake.now.addSecs(withKeeper ? step : 0);
+                const double ms = Ms([&] { allOk = save(withKeeper) && allOk; });
+                (withKeeper ? with : without).push_back(ms);
+                // Saves are seconds apart in use: the old versions' removal,
+                // on its own thread, does not overlap the next timed save.
+                WaitForBackupRemovals();
+            }
+            before.push_back(timed.beforeMs);
+            after.push_back(timed.afterMs);
+            ratio.push_back(with.back() / without.back());
+        }
+        const qsizetype versionsAfter = ListBackups(kept).size();
+        const Figure a = Summary(without), b = Summary(with), p = Summary(ratio);
+        const Figure k = Summary(before), q = Summary(after);
+        const double r = b.median / a.median;
+        std::printf("%s (%d runs each; versions kept %lld -> %lld)\n",
+                    steady ? "steady: a day between saves, one version pruned per save"
+                           : "burst: a second between saves, nothing pruned",
+                    runs, qlonglong(versionsBefore), qlonglong(versionsAfter));
+        std::printf("  SaveContacts without keeper  median %7.2f ms (min %7.2f)\n", a.median, a.min);
+        std::printf("  SaveContacts with keeper     median %7.2f ms (min %7.2f)\n", b.median, b.min);
+        std::printf("    keeper before the rename   median %7.2f ms (min %7.2f)\n", k.median, k.min);
+        std::printf("    keeper after the rename    median %7.2f ms (min %7.2f)\n", q.median, q.min);
+        std::printf("  ratio of medians %.3f, median of paired ratios %.3f (target <= 1.05) %s\n",
+                    r, p.median, r <= 1.05 ? "ok" : "OVER");
+        allOk = allOk && r <= 1.05;
+    }
+    if (fake.Count(QStringLiteral("MessageBox")) != 0) {
+        std::printf("unexpected messages: %s\n", qPrintable(fake.Messages().join(u'|')));
+        return false;
+    }
+    return allOk;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
+    if (args.size() >= 2 && args[1] == QStringLiteral("--backups")) {
+        QTemporaryDir dir;
+        FakePlatform fake;
+        fake.programFolder = dir.path();
+        const QByteArray bytes = GenerateFile();
+        std::printf("file: %d contacts, %.2f MB, in %s\n", kContacts, bytes.size() / 1e6,
+                    qPrintable(dir.path()));
+        const int runs = args.size() > 2 ? args[2].toInt() : 41;
+        return BackupsSideBySide(bytes, dir.path(), fake, std::max(runs, 1)) ? 0 : 2;
+    }
     if (args.size() == 3 && args[1] == QStringLiteral("--write")) {
         QFile f(args[2]);
         return f.open(QIODevice::WriteOnly) && f.write(GenerateFile()) > 0 ? 0 : 1;

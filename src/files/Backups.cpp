@@ -11,7 +11,10 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -217,6 +220,7 @@ QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error
 
 QList<BackupVersion> ListBackups(const QString& filePath)
 {
+    WaitForBackupRemovals();  // never lists a version about to go
     const auto [base, extension] = SplitName(filePath);
     const QString folder = BackupFolderFor(filePath);
     struct Found {
@@ -291,20 +295,102 @@ QList<int> VersionsToRemove(const QList<QDateTime>& times, const QDateTime& now)
     return remove;
 }
 
-QString PruneBackups(const QString& filePath, const QDateTime& now)
+namespace {
+
+// The paths of the versions of the file that the rule removes now.
+std::vector<QByteArray> VersionsDue(const QString& filePath, const QDateTime& now)
 {
     const QList<BackupVersion> versions = ListBackups(filePath);
     QList<QDateTime> times;
     times.reserve(versions.size());
     for (const BackupVersion& v : versions)
         times.append(v.replacedAt);
-    QStringList failures;
-    for (int i : VersionsToRemove(times, now)) {
-        if (::unlink(QFile::encodeName(versions[i].path).constData()) == 0 || errno == ENOENT)
-            continue;
-        const OsError failure = SystemError(errno);
-        failures.append(QStringLiteral("Could not remove the old version %1: %2")
-                            .arg(versions[i].path, failure.description));
-    }
-    return failures.join(QLatin1Char('\n'));
+    std::vector<QByteArray> due;
+    for (int i : VersionsToRemove(times, now))
+        due.push_back(QFile::encodeName(versions[i].path));
+    return due;
 }
+
+// Removes the versions; returns the error number of each that could not be
+// removed (one already gone counts as removed). Touches nothing but its
+// arguments, so it can run on a thread of its own.
+std::vector<std::pair<QByteArray, int>> RemoveVersions(const std::vector<QByteArray>& paths)
+{
+    std::vector<std::pair<QByteArray, int>> failures;
+    for (const QByteArray& path : paths)
+        if (::unlink(path.constData()) != 0 && errno != ENOENT)
+            failures.emplace_back(path, errno);
+    return failures;
+}
+
+QString FailureLines(const std::vector<std::pair<QByteArray, int>>& failures)
+{
+    QStringList lines;
+    for (const auto& [path, number] : failures)
+        lines.append(QStringLiteral("Could not remove the old version %1: %2")
+                         .arg(QFile::decodeName(path), SystemError(number).description));
+    return lines.join(QLatin1Char('\n'));
+}
+
+// The one background removal running at a time. Only its owner's thread
+// (the program's main thread) calls it; the removing thread writes only
+// `failures`, read after the join.
+class BackgroundRemoval {
+public:
+    ~BackgroundRemoval() { Wait(); }
+
+    void Start(std::vector<QByteArray> paths)
+    {
+        Wait();
+        if (paths.empty())
+            return;
+        try {
+            m_thread = std::thread([this, paths = std::move(paths)] {
+                m_failures = RemoveVersions(paths);
+            });
+        } catch (const std::system_error&) {  // no thread to be had: remove them here
+            m_failures = RemoveVersions(paths);
+        }
+    }
+
+    // Waits for the running removal; its failures are kept for Unreported.
+    void Wait()
+    {
+        if (m_thread.joinable())
+            m_thread.join();
+        if (!m_failures.empty()) {
+            const QString lines = FailureLines(m_failures);
+            m_unreported = m_unreported.isEmpty() ? lines : m_unreported + QLatin1Char('\n') + lines;
+            m_failures.clear();
+        }
+    }
+
+    QString TakeUnreported() { return std::exchange(m_unreported, QString()); }
+
+private:
+    std::thread m_thread;
+    std::vector<std::pair<QByteArray, int>> m_failures;
+    QString m_unreported;
+};
+
+BackgroundRemoval& Removal()
+{
+    static BackgroundRemoval removal;
+    return removal;
+}
+
+} // namespace
+
+QString PruneBackups(const QString& filePath, const QDateTime& now)
+{
+    return FailureLines(RemoveVersions(VersionsDue(filePath, now)));
+}
+
+QString PruneBackupsInBackground(const QString& filePath, const QDateTime& now)
+{
+    Removal().Wait();
+    Removal().Start(VersionsDue(filePath, now));
+    return Removal().TakeUnreported();
+}
+
+void WaitForBackupRemovals() { Removal().Wait(); }

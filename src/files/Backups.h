@@ -62,3 +62,14 @@ QList<int> VersionsToRemove(const QList<QDateTime>& times, const QDateTime& now)
 // successful save. Returns an empty text, or a line per version that could
 // not be removed; a failure here never fails a save, the caller logs it.
 QString PruneBackups(const QString& filePath, const QDateTime& now);
+
+// The same for a save that should not wait while the file system frees the
+// versions due (a 13 MB version takes about 4 ms, as long as a save without
+// backups spends freeing the file it replaces): the versions due are chosen
+// here, and removed on a thread of their own. Returns the failures of the
+// removals started by the previous call (empty when there were none).
+// ListBackups, this function and WaitForBackupRemovals first wait for that
+// thread, so the versions listed never include one being removed. To be
+// called from one thread only.
+QString PruneBackupsInBackground(const QString& filePath, const QDateTime& now);
+void WaitForBackupRemovals();

@@ -48,10 +48,11 @@ public:
     {
         if (m_stamps.contains(fileName))
             m_stamps.insert(fileName, StampOfFile(fileName));
-        const QString failures = PruneBackups(fileName, platform().Now());
+        // The versions due are removed while the program goes on; what could
+        // not be removed last time (each line names its version) is logged now.
+        const QString failures = PruneBackupsInBackground(fileName, platform().Now());
         if (!failures.isEmpty())
-            LogError(QStringLiteral("Could not remove old versions of ") + fileName +
-                     QStringLiteral(": ") + failures);
+            LogError(failures);
     }
 
     void Remember(const QString& fileName) { m_stamps.insert(fileName, StampOfFile(fileName)); }

@@ -188,6 +188,40 @@ private slots:
         QCOMPARE(Lstat(file).st_ino, inode);
     }
 
+    // Pruning in the background: a listing right after it never shows a
+    // version being removed, and a removal that failed on the removing
+    // thread is handed back by the next call, not lost.
+    void aBackgroundPruneIsWaitedForAndItsFailuresAreReportedNextTime()
+    {
+        TestFolder dir;
+        const QString file = dir.File(u"chatcontacts.lis"_s);
+        dir.Write(u"chatcontacts.lis"_s, "x");
+        const QDateTime now(QDate(2026, 12, 9), QTime(1, 30, 12));
+        for (int v = 0; v < 12; ++v)  // forty days old: the two oldest are due
+            QVERIFY(!KeepBackup(file, now.addDays(-40).addSecs(60 * v)).isEmpty());
+        const QString oldest = ListBackups(file).last().path;
+
+        const int fd = ::open(QFile::encodeName(dir.File(u"backups"_s)).constData(), O_RDONLY);
+        int flags = FS_IMMUTABLE_FL;
+        if (::ioctl(fd, FS_IOC_SETFLAGS, &flags) != 0) {
+            ::close(fd);
+            QSKIP("this file system cannot make a folder immutable");
+        }
+        const QString none = PruneBackupsInBackground(file, now);
+        const qsizetype listedWhileRefused = ListBackups(file).size();
+        flags = 0;
+        ::ioctl(fd, FS_IOC_SETFLAGS, &flags);
+        ::close(fd);
+        QCOMPARE(none, QString());
+        QCOMPARE(listedWhileRefused, 12);
+
+        const QString failures = PruneBackupsInBackground(file, now);
+        QCOMPARE(failures.count(u'\n'), 1);
+        QVERIFY(failures.contains(oldest));
+        QCOMPARE(ListBackups(file).size(), 10);
+        QCOMPARE(PruneBackupsInBackground(file, now), QString());
+    }
+
     void changedOnDiskSeesAReplacedOrEditedFileOfTheSameSizeAndTime()
     {
         TestFolder dir;

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# The contact file is replaced from outside (a sync tool's write-and-rename)
+# while the user edits a contact on the card. OK then keeps the outside
+# version in backups/, says so once (naming that copy), and writes the
+# user's edit; the next save, with nothing changed outside, says nothing.
+source "$(dirname "$0")/lib.sh"
+e2e_init "$1"
+dir=$E2E_APPDIR
+file=$dir/data/chatcontacts.lis
+log=$dir/banterly.log
+card_title='^Banterly - Address Book$'
+list_title='^Chat Contacts$'
+ok_x=159 ok_y=186          # the card's OK button
+line_x=40 line1_y=44       # the first line of the list
+
+contact_line() {
+    local i out=""
+    for i in $(seq 0 81); do
+        [ "$i" = 24 ] && out+=$1
+        out+=$'\x1f'
+    done
+    printf '%s\r\n' "$out"
+}
+chat_names() { awk -F$'\x1f' '{ print $25 }' "$file" 2>/dev/null | paste -sd' '; }
+outside_lines() { cat "$log" 2>/dev/null | grep -c 'was changed by another program'; }
+
+mkdir "$dir/data"
+printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
+    "$dir" "$dir" "$dir" >"$dir/banterly.ini"
+{ contact_line Alpha; contact_line Bravo; } >"$file"
+
+e2e_start_app || exit 1
+e2e_click "$E2E_TOOLBAR" 36 10
+list=$(e2e_wait_window "$list_title" 10) || { e2e_log "the list did not open"; e2e_finish; }
+e2e_wait_framed "$list" 5
+sleep 0.3
+
+# Opens Alpha from the list and appends text to its chat name (no OK yet).
+edit_alpha() {
+    e2e_click "$list" "$line_x" "$line1_y"
+    card=$(e2e_wait_window "$card_title" 5)
+    check "the card opens from the list" test -n "$card"
+    [ -n "$card" ] || e2e_finish
+    sleep 0.5
+    e2e_click "$card" 150 27
+    xdotool key End
+    e2e_type "$1"
+}
+
+# --- the file is replaced from outside during the edit
+edit_alpha X
+{ contact_line FromLaptop; contact_line Bravo; } >"$dir/data/.sync-tmp"
+mv "$dir/data/.sync-tmp" "$file"
+e2e_click "$card" "$ok_x" "$ok_y"
+# The message is up while the save waits for it: the kept copy is there now.
+e2e_wait_for 5 test -n "$(e2e_message_boxes)"
+check_eq "one outside-change line in the log" 1 "$(outside_lines)"
+kept=$(sed -n 's/.*That version was kept as \(.*\); Banterly now saves.*/\1/p' "$log" | tail -1)
+check "the message names a copy in backups/ (${kept##*/})" \
+    bash -c "[[ '${kept##*/}' =~ ^chatcontacts\.[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}(_[0-9]+)?\.lis$ ]] && [ '$(dirname "$kept")' = '$dir/data/backups' ]"
+check "the copy it names holds the outside version" grep -q FromLaptop "$kept"
+check_eq "exactly one message box" 1 "$(e2e_dismiss_messages 5)"
+e2e_wait_gone "$card_title" 5
+check_eq "the file holds the user's edit" "AlphaX Bravo" "$(chat_names)"
+check "a version in backups/ holds FromLaptop" bash -c "grep -lq FromLaptop '$dir/data/backups/'*"
+
+# --- a plain second save: nothing changed outside, no message
+edit_alpha Y
+e2e_click "$card" "$ok_x" "$ok_y"
+check_eq "a plain second save shows no message" 0 "$(e2e_dismiss_messages 2)"
+check_eq "and logs nothing more" 1 "$(outside_lines)"
+check_eq "the file holds both edits" "AlphaXY Bravo" "$(chat_names)"
+check "the program still runs" e2e_app_alive
+
+e2e_close_window "$E2E_TOOLBAR"
+e2e_dismiss_messages 3 >/dev/null
+check "the program ends when its toolbar is closed" test -n "$(e2e_wait_exit 10)"
+e2e_finish
