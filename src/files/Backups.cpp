@@ -345,7 +345,7 @@ public:
         if (paths.empty())
             return;
         try {
-            m_thread = std::thread([this, paths = std::move(paths)] {
+            m_thread = std::thread([this, paths] {  // a copy: kept for the fallback below
                 m_failures = RemoveVersions(paths);
             });
         } catch (const std::system_error&) {  // no thread to be had: remove them here
