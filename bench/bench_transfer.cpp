@@ -5,9 +5,14 @@
 // Usage: bench_transfer
 #include "contacts/ContactCsv.h"
 #include "contacts/VCard.h"
+#include "contacts/ContactStore.h"
+#include "files/Exchange.h"
+#include "../fuzz/QuietPlatform.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <cstdio>
@@ -131,5 +136,35 @@ int main(int argc, char** argv)
     ok = Row("vCard import", vcardIn, vcard.size()) && ok;
     ok = Row("CSV export", csvOut, csv.size()) && ok;
     ok = Row("CSV import", csvIn, csv.size()) && ok;
+
+    // The whole command as the menu and the command line run it: the file
+    // read, parsed, checked against the book for duplicates and added as one
+    // change with one atomic save (into an empty book); the export written
+    // through the atomic writer.
+    QTemporaryDir dir;
+    QuietPlatform quiet;
+    quiet.folder = dir.path();
+    SetPlatform(&quiet);
+    ContactStore = ContactStoreValues();
+    ContactStore.ContactFilePath = dir.filePath(QStringLiteral("chatcontacts.lis"));
+    for (const char* name : {"book.vcf", "book.csv"}) {
+        const QString file = dir.filePath(QString::fromLatin1(name));
+        ContactStore.Contacts.assign(contacts.size() + 2, ContactRecord());
+        std::copy(contacts.begin(), contacts.end(), ContactStore.Contacts.begin() + 1);
+        ContactStore.ContactCount = int16_t(contacts.size());
+        const double exportMs = Median([&] { ExportContacts(file); });
+        bool imported = true;
+        const double importMs = Median([&] {
+            ContactStore.Contacts.assign(2, ContactRecord());
+            ContactStore.ContactCount = 0;
+            imported = ImportContacts(file).status == ExchangeResult::Done && imported;
+        });
+        imported = imported && ContactStore.ContactCount == int16_t(contacts.size());
+        const qsizetype bytes = QFileInfo(file).size();
+        std::printf("%s\n", name);
+        ok = Row("  export cmd", exportMs, bytes) && ok;
+        ok = Row("  import cmd", importMs, bytes) && ok && imported;
+    }
+    SetPlatform(nullptr);
     return ok ? 0 : 2;
 }
