@@ -289,3 +289,23 @@ e2e_wait_framed() {  # e2e_wait_framed WINDOW [seconds]
     done
     return 1
 }
+
+# The contact windows: titles, and places in their client areas.
+E2E_CARD_TITLE='^Banterly - Address Book$'
+E2E_LIST_TITLE='^Chat Contacts$'
+
+# One contact file line: 82 fields, each followed by the byte 0x1F, CR LF.
+# The chat name is field 24; a second argument goes into field 30, which the
+# card never shows, so a contact crossed onto another record shows there.
+e2e_contact_line() {  # e2e_contact_line CHATNAME [HIDDEN]
+    local i out=""
+    for i in $(seq 0 81); do
+        case $i in
+            24) out+=$1 ;;
+            30) out+=${2:-} ;;
+        esac
+        out+=$'\x1f'
+    done
+    printf '%s\r\n' "$out"
+}
+

@@ -9,25 +9,12 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 dir=$E2E_APPDIR
 file=$dir/data/chatcontacts.lis
-card_title='^Banterly - Address Book$'
-list_title='^Chat Contacts$'
+card_title=$E2E_CARD_TITLE
+list_title=$E2E_LIST_TITLE
 ok_x=159 ok_y=186          # the card's OK button
 line_x=40 line1_y=44       # the first line of the list; lines are 16 pixels apart
 delete_x=135 delete_y=12   # the list window's Delete button
 
-# A contact line: 82 fields, each followed by the byte 0x1F; the chat name is
-# field 24, field 30 holds the contact's own hidden text.
-contact_line() {
-    local i out=""
-    for i in $(seq 0 81); do
-        case $i in
-            24) out+=$1 ;;
-            30) out+=$2 ;;
-        esac
-        out+=$'\x1f'
-    done
-    printf '%s\r\n' "$out"
-}
 
 # Chat name and hidden text of each contact in the file, one per line.
 contacts_of_file() {
@@ -41,7 +28,7 @@ start_with_three() {
     mkdir "$dir/data"
     printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
         "$dir" "$dir" "$dir" >"$dir/banterly.ini"
-    { contact_line Alpha alpha-own; contact_line Bravo bravo-own; contact_line Charlie charlie-own; } >"$file"
+    { e2e_contact_line Alpha alpha-own; e2e_contact_line Bravo bravo-own; e2e_contact_line Charlie charlie-own; } >"$file"
     cp "$file" "$E2E_DIR/contacts.orig"
     e2e_start_app || exit 1
     e2e_click "$E2E_TOOLBAR" 36 10

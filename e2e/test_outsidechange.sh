@@ -8,26 +8,18 @@ e2e_init "$1"
 dir=$E2E_APPDIR
 file=$dir/data/chatcontacts.lis
 log=$dir/banterly.log
-card_title='^Banterly - Address Book$'
-list_title='^Chat Contacts$'
+card_title=$E2E_CARD_TITLE
+list_title=$E2E_LIST_TITLE
 ok_x=159 ok_y=186          # the card's OK button
 line_x=40 line1_y=44       # the first line of the list
 
-contact_line() {
-    local i out=""
-    for i in $(seq 0 81); do
-        [ "$i" = 24 ] && out+=$1
-        out+=$'\x1f'
-    done
-    printf '%s\r\n' "$out"
-}
 chat_names() { awk -F$'\x1f' '{ print $25 }' "$file" 2>/dev/null | paste -sd' '; }
 outside_lines() { cat "$log" 2>/dev/null | grep -c 'was changed by another program'; }
 
 mkdir "$dir/data"
 printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
     "$dir" "$dir" "$dir" >"$dir/banterly.ini"
-{ contact_line Alpha; contact_line Bravo; } >"$file"
+{ e2e_contact_line Alpha; e2e_contact_line Bravo; } >"$file"
 
 e2e_start_app || exit 1
 e2e_click "$E2E_TOOLBAR" 36 10
@@ -49,7 +41,7 @@ edit_alpha() {
 
 # --- the file is replaced from outside during the edit
 edit_alpha X
-{ contact_line FromLaptop; contact_line Bravo; } >"$dir/data/.sync-tmp"
+{ e2e_contact_line FromLaptop; e2e_contact_line Bravo; } >"$dir/data/.sync-tmp"
 mv "$dir/data/.sync-tmp" "$file"
 e2e_click "$card" "$ok_x" "$ok_y"
 # The message is up while the save waits for it: the kept copy is there now.

@@ -8,25 +8,16 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 dir=$E2E_APPDIR
 file=$dir/data/chatcontacts.lis
-card_title='^Banterly - Address Book$'
-list_title='^Chat Contacts$'
+card_title=$E2E_CARD_TITLE
+list_title=$E2E_LIST_TITLE
 restore_title='^Restore from a Backup$'
 ok_x=159 ok_y=186          # the card's OK button
 line_x=40 line1_y=44       # the first line of the list
 
-contact_line() {
-    local i out=""
-    for i in $(seq 0 81); do
-        [ "$i" = 24 ] && out+=$1
-        out+=$'\x1f'
-    done
-    printf '%s\r\n' "$out"
-}
-
 mkdir "$dir/data"
 printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
     "$dir" "$dir" "$dir" >"$dir/banterly.ini"
-{ contact_line Alpha; contact_line Bravo; contact_line Charlie; } >"$file"
+{ e2e_contact_line Alpha; e2e_contact_line Bravo; e2e_contact_line Charlie; } >"$file"
 cp "$file" "$E2E_DIR/contacts.orig"
 
 e2e_start_app || exit 1
