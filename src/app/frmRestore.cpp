@@ -40,15 +40,6 @@ QString FileOf(int kind)
 
 QString Latin1(const char* text) { return QString::fromLatin1(text); }
 
-// Counting the versions reads each of them: the busy pointer meanwhile.
-class BusyPointer {
-public:
-    BusyPointer() { desktop().SetBusyPointer(true); }
-    ~BusyPointer() { desktop().SetBusyPointer(false); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
 } // namespace
 
 frmRestore::frmRestore()

@@ -235,17 +235,15 @@ void frmChatContactList::DeleteClicked()
     }
     if (ContactStore.CurrentContact <= 0)
         return;
-    Desktop& d = desktop();
-    d.SetBusyPointer(true);
-    // A failed save has been reported; the deletion stands in memory all the
-    // same, so the list and the card show the table as it now is, and the
-    // next save writes it.
-    const bool deleted = DeleteContact(ContactStore.CurrentContact);
-    if (deleted)
+    {
+        const BusyPointer busy;
+        // A failed save has been reported; the deletion stands in memory all
+        // the same, so the list and the card show the table as it now is,
+        // and the next save writes it.
+        if (!DeleteContact(ContactStore.CurrentContact))
+            return;
         FillContactList(*lstNames);
-    d.SetBusyPointer(false);
-    if (!deleted)
-        return;
+    }
     if (ContactStore.CurrentContact == 0) {
         if (IsContactDetailsLoaded())
             ContactDetails().hide();

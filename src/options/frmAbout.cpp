@@ -35,15 +35,6 @@ void SetTextColour(QLabel* label, const QColor& colour)
     label->setPalette(pal);
 }
 
-// Puts the busy pointer up for its lifetime, whatever happens meanwhile.
-class BusyPointer {
-public:
-    BusyPointer() { desktop().SetBusyPointer(true); }
-    ~BusyPointer() { desktop().SetBusyPointer(false); }
-    BusyPointer(const BusyPointer&) = delete;
-    BusyPointer& operator=(const BusyPointer&) = delete;
-};
-
 } // namespace
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent)

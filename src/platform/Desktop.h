@@ -42,3 +42,13 @@ public:
 Desktop& desktop();
 // Installs a desktop and returns the previous one (not owned).
 Desktop* SetDesktop(Desktop* d);
+
+// The busy pointer for the lifetime of a scope, whatever happens meanwhile.
+class BusyPointer {
+public:
+    BusyPointer() { desktop().SetBusyPointer(true); }
+    ~BusyPointer() { desktop().SetBusyPointer(false); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
