@@ -189,6 +189,7 @@ void frmToolbar1::cmdButton_Click(int index)
             return;
         ShowContactDetails();
         ShowContactOnCard(ContactDetails());
+        ContactDetails().StartTyping();
         break;
     case 1:
         ShowContactList();

@@ -26,10 +26,7 @@ enum : int {
     Age = 79,
 };
 constexpr int Count = 82;
-// The twelve fields shown on the card, in the order of its boxes
-// (txtField 0 to 10, then the notes box).
-constexpr std::array<int, 12> CardFields = {ChatName, RealName, MetAt,  Email, Website, Age,
-                                            Sex,      Height,   Weight, Hair,  Eyes,    Notes};
+// The fields the card shows: CardFields in contacts/CardLayout.h.
 } // namespace ContactField
 
 // One contact: 82 text fields, numbered 0 to 81.

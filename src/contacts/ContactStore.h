@@ -1,5 +1,6 @@
 #pragma once
 
+#include "contacts/CardLayout.h"
 #include "contacts/ContactRecord.h"
 
 #include <QChar>

@@ -1,5 +1,6 @@
 #include "contacts/VCard.h"
 
+#include "contacts/CardLayout.h"
 #include "platform/TextCodec.h"
 
 #include <QStringDecoder>

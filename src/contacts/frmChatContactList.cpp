@@ -206,6 +206,7 @@ void frmChatContactList::AddClicked()
     ShowContactDetails();
     ShowContactOnCard(ContactDetails());
     FillContactList(*lstNames);
+    ContactDetails().StartTyping();
 }
 
 void frmChatContactList::FindClicked()

@@ -1,6 +1,7 @@
 #include "contacts/frmContactDetails.h"
 
 #include "app/Windows.h"
+#include "contacts/CardLayout.h"
 #include "contacts/ContactStore.h"
 #include "files/ErrorLog.h"
 #include "platform/Desktop.h"
@@ -17,6 +18,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QRadialGradient>
+#include <QScrollBar>
+#include <QTextCursor>
 #include <QWindow>
 #include <cmath>
 #include <string>
@@ -29,33 +32,6 @@ const QColor kGreyedColour(192, 192, 0);      // olive
 const QColor kLabelColour(255, 255, 0);       // yellow
 const QColor kFocusLabelColour(255, 255, 255);
 const QColor kBoxText(0, 0, 0);
-
-struct FieldLayout {
-    const char* caption;
-    int labelLeft, labelTop, labelWidth;
-    int boxLeft, boxTop, boxWidth, boxHeight;
-    const char* font;
-    double points;
-};
-// txtField 0 to 10 and the notes box (11); every label and box is 285 high
-// except the notes box.
-const FieldLayout kLayout[12] = {
-    {"Chatname", -90, 270, 1005, 990, 270, 2625, 285, "Comic Sans MS", 9.75},
-    {"Real Name", -90, 540, 1005, 990, 540, 2625, 285, "Comic Sans MS", 9},
-    {"&Met at", -90, 810, 1005, 990, 810, 2625, 285, "Arial Narrow", 9},
-    {"Email", 90, 1080, 825, 990, 1080, 2625, 285, "Arial Narrow", 9},
-    {"Website", 90, 1350, 825, 990, 1350, 2625, 285, "Arial Narrow", 9},
-    {"Age", 3690, 270, 375, 4140, 270, 555, 285, "Comic Sans MS", 9},
-    {"Sex", 3690, 540, 375, 4140, 540, 555, 285, "Comic Sans MS", 9},
-    {"Hgt", 3240, 810, 825, 4140, 810, 555, 285, "Arial Narrow", 9},
-    {"Wgt", 3600, 1080, 465, 4140, 1080, 555, 285, "Arial Narrow", 9},
-    {"hair", 3600, 1350, 465, 4140, 1350, 555, 285, "Arial Narrow", 9},
-    {"eyes", 3600, 1620, 465, 4140, 1620, 555, 285, "Arial Narrow", 9},
-    {"Notes", 450, 1620, 465, 990, 1620, 2625, 645, "Arial Narrow", 9},
-};
-constexpr int kLabelHeight = 285;
-constexpr int kFirstStat = 5;
-constexpr int kLastStat = 10;
 
 QFont NamedFont(const char* family, double points, bool bold = false)
 {
@@ -205,7 +181,7 @@ frmContactDetails::frmContactDetails()
     m_background = MakeBackground();
 
     for (int i = 0; i < 12; ++i) {
-        const FieldLayout& L = kLayout[i];
+        const CardBox& L = CardBoxes[i];
         auto* box = new QPlainTextEdit(this);
         box->setObjectName(i < 11 ? QStringLiteral("txtField%1").arg(i) : QStringLiteral("txtNotes"));
         box->setGeometry(TwipsRect(L.boxLeft, L.boxTop, L.boxWidth, L.boxHeight));
@@ -213,6 +189,11 @@ frmContactDetails::frmContactDetails()
         box->setTabChangesFocus(true);
         box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
         box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        // A box one line high shows its value on one line, scrolled sideways
+        // to the caret as in any text box; wrapped, a long value would leave
+        // the box showing only its last piece.
+        if (i != CardNotesBox)
+            box->setLineWrapMode(QPlainTextEdit::NoWrap);
         box->document()->setDocumentMargin(1);
         SetColour(box, QPalette::Base, kGreyedColour);
         SetColour(box, QPalette::Text, kBoxText);
@@ -220,7 +201,7 @@ frmContactDetails::frmContactDetails()
 
         auto* label = new QLabel(QString::fromLatin1(L.caption), this);
         label->setObjectName(QStringLiteral("lbl%1").arg(i));
-        label->setGeometry(TwipsRect(L.labelLeft, L.labelTop, L.labelWidth, kLabelHeight));
+        label->setGeometry(TwipsRect(L.labelLeft, L.labelTop, L.labelWidth, CardLabelHeight));
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
         label->setFont(NamedFont("Comic Sans MS", 9));
         SetColour(label, QPalette::WindowText, kLabelColour);
@@ -237,6 +218,7 @@ frmContactDetails::frmContactDetails()
         connect(box, &QPlainTextEdit::textChanged, this, [this, i] {
             m_saveFailed = false;
             KeepWithinLineLimit(i);
+            UpdateBoxToolTip(i);
         });
     }
     lbl[2]->setBuddy(txtField[2]);  // Alt+M moves to "Met at"
@@ -255,17 +237,19 @@ frmContactDetails::frmContactDetails()
     cmdOK->setDefault(true);
     connect(cmdOK, &QPushButton::clicked, this, &frmContactDetails::cmdOK_Click);
 
-    for (int i = kFirstStat; i <= kLastStat; ++i) {
-        txtField[i]->hide();
-        lbl[i]->hide();
-    }
+    cmdOK->installEventFilter(this);
+    SetStatFieldsVisible(false);
     // Focus order: the fields, OK, the notes, and round to the first field.
-    for (int i = 0; i < 10; ++i)
+    for (int i = 0; i + 1 < CardNotesBox; ++i)
         setTabOrder(txtField[i], txtField[i + 1]);
-    setTabOrder(txtField[10], cmdOK);
+    setTabOrder(txtField[CardNotesBox - 1], cmdOK);
     setTabOrder(cmdOK, txtNotes);
     setTabOrder(txtNotes, txtField[0]);
     txtField[0]->setFocus();
+    // Opening a contact from the list shows the card without taking the
+    // keyboard from the list; a new contact activates it (StartTyping).
+    setAttribute(Qt::WA_ShowWithoutActivating);
+    SetShownContact(0);
 
     connect(qApp, &QGuiApplication::focusWindowChanged, this,
             &frmContactDetails::OnFocusWindowChanged);
@@ -281,9 +265,11 @@ void frmContactDetails::Load()
 
 void frmContactDetails::SetStatFieldsVisible(bool visible)
 {
-    for (int i = kFirstStat; i <= kLastStat; ++i) {
-        txtField[i]->setVisible(visible);
-        lbl[i]->setVisible(visible);
+    for (int i = 0; i < 12; ++i) {
+        if (CardBoxes[i].stat != CardStat::None) {
+            Box(i)->setVisible(visible);
+            lbl[i]->setVisible(visible);
+        }
     }
 }
 
@@ -332,11 +318,26 @@ bool frmContactDetails::eventFilter(QObject* watched, QEvent* e)
                 Box_LostFocus(box);
             break;
         }
-        case QEvent::KeyPress:
-            return HandleKey(box, static_cast<QKeyEvent*>(e));
+        case QEvent::KeyPress: {
+            auto* key = static_cast<QKeyEvent*>(e);
+            if (Box(box)->isReadOnly() && !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                !(key->modifiers() & Qt::ControlModifier)) {
+                platform().Beep();  // no contact on the card to type into
+                return true;
+            }
+            return HandleKey(box, key);
+        }
         default:
             break;
         }
+        return false;
+    }
+    if (watched == cmdOK && e->type() == QEvent::FocusIn) {
+        // The colours follow the keyboard: with the focus on OK no box is
+        // drawn as focused.
+        const auto reason = static_cast<QFocusEvent*>(e)->reason();
+        if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason)
+            GreyOut(this, kGreyedColour);
         return false;
     }
     if (e->type() == QEvent::MouseButtonPress || e->type() == QEvent::MouseButtonDblClick) {
@@ -404,11 +405,7 @@ void frmContactDetails::txtField_Change(int index)
     desktop().PostTabToActiveWindow();
 }
 
-void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focusedControl,
-                                                           QLabel* focusedControlsLabel,
-                                                           QWidget* f,
-                                                           const QColor& gotFocusColour,
-                                                           const QColor& greyedColour)
+void frmContactDetails::GreyOut(QWidget* f, const QColor& greyedColour)
 {
     for (QWidget* w : f->findChildren<QWidget*>()) {
         if (auto* box = qobject_cast<QPlainTextEdit*>(w))
@@ -416,6 +413,15 @@ void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focus
         else if (auto* label = qobject_cast<QLabel*>(w))
             SetLabelLook(label, kLabelColour, false);
     }
+}
+
+void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focusedControl,
+                                                           QLabel* focusedControlsLabel,
+                                                           QWidget* f,
+                                                           const QColor& gotFocusColour,
+                                                           const QColor& greyedColour)
+{
+    GreyOut(f, greyedColour);
     SetLabelLook(focusedControlsLabel, kFocusLabelColour, true);
     SetColour(focusedControl, QPalette::Base, gotFocusColour);
     QTextCursor caret = focusedControl->textCursor();
@@ -505,6 +511,67 @@ bool frmContactDetails::SaveMarkedEditOnExit()
     return SaveIfChanged();
 }
 
+void frmContactDetails::SetShownContact(quint64 serial)
+{
+    m_shownContact = serial;
+    for (int i = 0; i < 12; ++i)
+        Box(i)->setReadOnly(serial == 0);
+}
+
+void frmContactDetails::ShowStartOfBoxes()
+{
+    for (int i = 0; i < 12; ++i) {
+        QPlainTextEdit* box = Box(i);
+        QTextCursor start = box->textCursor();
+        start.movePosition(QTextCursor::Start);
+        box->setTextCursor(start);
+        box->horizontalScrollBar()->setValue(0);
+        box->verticalScrollBar()->setValue(0);
+    }
+}
+
+void frmContactDetails::StartTyping()
+{
+    show();
+    raise();
+    activateWindow();
+    txtField[0]->setFocus(Qt::OtherFocusReason);
+    // Coloured and measured now: the window system may report the focus
+    // only once it has activated the card.
+    Box_GotFocus(0);
+}
+
+void frmContactDetails::UpdateBoxToolTip(int index)
+{
+    QPlainTextEdit* box = Box(index);
+    const QString text = box->toPlainText();
+    const QFontMetrics metrics(box->font());
+    const int margin = 2 * int(box->document()->documentMargin()) + box->cursorWidth();
+    const QRect room = box->contentsRect().adjusted(0, 0, -margin, -margin);
+    bool hidden = false;
+    if (index == CardNotesBox) {
+        // A few lines fit; a long note never does, and is not measured.
+        hidden = text.size() > 2000 ||
+                 metrics.boundingRect(QRect(0, 0, room.width(), 1 << 20),
+                                      Qt::TextWordWrap | Qt::TextWrapAnywhere, text)
+                         .height() > room.height();
+    } else {
+        hidden = text.contains(u'\n') || text.size() > 500 ||
+                 metrics.horizontalAdvance(text) > room.width();
+    }
+    if (!hidden) {
+        box->setToolTip(QString());
+        return;
+    }
+    // Shown as the text it is, never as markup; a very long value is cut.
+    constexpr int kMostShown = 1000;
+    QString shown = text.left(kMostShown);
+    if (text.size() > kMostShown)
+        shown += QChar(0x2026);
+    box->setToolTip(QStringLiteral("<p style='white-space:pre-wrap'>") + shown.toHtmlEscaped() +
+                    QStringLiteral("</p>"));
+}
+
 QString frmContactDetails::BoxText(int index) const
 {
     // The document's own text: the plain-text view would turn a no-break
@@ -574,6 +641,7 @@ void ShowContactOnCard(frmContactDetails& card)
     } else {
         card.SetShownContact(0);
     }
+    card.ShowStartOfBoxes();
     card.lblID->setText(QStringLiteral(" %1 of  %2").arg(current).arg(ContactStore.ContactCount));
     card.lblID->adjustSize();
     // An edit is what the user types after this, not the change of contact.
@@ -598,6 +666,11 @@ bool ReadContactFromCard(frmContactDetails& card)
 
 void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)
 {
+    if (m_shownContact == 0) {
+        if (index >= 0 && index < 12 && CardBoxes[index].stat != CardStat::None)
+            platform().Beep();  // no contact on the card to change
+        return;
+    }
     QPlainTextEdit* box = index >= 0 && index < 12 ? Box(index) : nullptr;
     const QString before = box ? box->toPlainText() : QString();
     ToggleChatField(index, button == Qt::RightButton ? 1 : -1);
@@ -609,28 +682,25 @@ void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)
 
 void frmContactDetails::ToggleChatField(int i, int addNumber)
 {
-    switch (i) {
-    case 5:
-    case 7:
-    case 8: {
-        QPlainTextEdit* box = txtField[i];
+    if (i < 0 || i >= int(CardBoxes.size()))
+        return;
+    const CardBox& b = CardBoxes[i];
+    QPlainTextEdit* box = Box(i);
+    switch (b.stat) {
+    case CardStat::Number: {
         const double value = ReadLeadingNumber(box->toPlainText()) + addNumber;
         if (std::isfinite(value))  // a number too large to step stays as it is
             box->setPlainText(FormatStatNumber(value));
         break;
     }
-    case 6:
-        ToggleOptions(txtField[i], QStringLiteral("M"), QStringLiteral("F"), QStringLiteral("?"));
+    case CardStat::Options: {
+        QString v[6];
+        for (int k = 0; k < 6; ++k)
+            v[k] = QString::fromLatin1(b.options[k]);  // a null value gives the empty text
+        ToggleOptions(box, v[0], v[1], v[2], v[3], v[4], v[5]);
         break;
-    case 9:
-        ToggleOptions(txtField[i], QStringLiteral("blond"), QStringLiteral("black"),
-                      QStringLiteral("brown"), QStringLiteral("fair"), QStringLiteral("red"));
-        break;
-    case 10:
-        ToggleOptions(txtField[i], QStringLiteral("blue"), QStringLiteral("hazel"),
-                      QStringLiteral("brown"), QStringLiteral("green"), QStringLiteral("dark"));
-        break;
-    default:
+    }
+    case CardStat::None:
         break;
     }
 }

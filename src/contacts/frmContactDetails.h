@@ -44,9 +44,16 @@ public:
     // Every character a box holds (a no-break space stays one), line
     // breaks as "\n".
     QString BoxText(int index) const;
-    // The contact the boxes show (its serial number; 0: none).
+    // The contact the boxes show (its serial number; 0: none). While the
+    // card shows no contact its boxes take no typing (a key beeps), so
+    // nothing typed there can be dropped unseen.
     quint64 ShownContact() const { return m_shownContact; }
-    void SetShownContact(quint64 serial) { m_shownContact = serial; }
+    void SetShownContact(quint64 serial);
+    // Every box shows the start of its value, whatever the box showed before.
+    void ShowStartOfBoxes();
+    // Brings the card up active with the keyboard in the chat-name box (a
+    // new contact is typed at once).
+    void StartTyping();
     void SetStatFieldsVisible(bool visible);
 
     // Recolours the card around the focused box: every box olive, every label
@@ -110,6 +117,10 @@ private:
     // Cuts the box's text (with a message) when the card's texts would make
     // the contact's line too long to load again.
     void KeepWithinLineLimit(int index);
+    // A value the box cannot show whole is the box's tooltip.
+    void UpdateBoxToolTip(int index);
+    // Every box olive, every label yellow and regular.
+    void GreyOut(QWidget* f, const QColor& greyedColour);
 
     QPlainTextEdit* m_focusedBox = nullptr;  // the box that last received the focus
     bool m_activeInProgram = false;          // the card is the program's active window

@@ -1,4 +1,5 @@
 // vCard and CSV import and export of contacts, on the bytes alone.
+#include "contacts/CardLayout.h"
 #include "contacts/ContactCsv.h"
 #include "contacts/VCard.h"
 #include "platform/TextCodec.h"
