@@ -33,14 +33,16 @@ OK_BUTTON="159 186"
 
 # Pixels of a box drawn dark enough to be text (the boxes are olive or pale
 # yellow, the text black).
-text_pixels() {  # text_pixels WINDOW X Y (box 175 x 19 at X, Y of the client area)
+text_pixels() {  # text_pixels WINDOW X Y [WIDTH] (a strip of the box at X, Y of the client area)
     local wx wy
     read -r wx wy _ _ <<<"$(e2e_client_geometry "$1")"
     import -window root "$E2E_DIR/shot.png" 2>/dev/null
-    convert "$E2E_DIR/shot.png" -crop "171x15+$((wx + $2 + 2))+$((wy + $3 + 2))" txt:- 2>/dev/null |
+    convert "$E2E_DIR/shot.png" -crop "${4:-171}x15+$((wx + $2 + 2))+$((wy + $3 + 2))" txt:- 2>/dev/null |
         awk 'NR > 1 { split(substr($2, 2), c, ","); if (c[1] + c[2] + c[3] < 200) n++ } END { print n + 0 }'
 }
 has_text_drawn() { [ "$(text_pixels "$@")" -gt 20 ]; }
+# A long value scrolled to its start fills the box to its right end.
+right_half_drawn() { [ "$(text_pixels "$1" $(($2 + 90)) "$3" 80)" -gt 20 ]; }
 no_text_drawn() { [ "$(text_pixels "$@")" -eq 0 ]; }
 active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 chat_name_on_card() {  # copies the chat-name box and prints it
@@ -85,10 +87,15 @@ sleep 0.5
 check "Down, Down keeps the keyboard in the list" active_is "$list"
 check_eq "Down, Down from the first line shows the third contact" Kilo "$(chat_name_on_card "$card")"
 
-# --- The box after a change of contact shows its text ----------------------
+# --- A long value: its start comes back into view; the next contact's shows --
 e2e_click "$list" 40 44                            # Jane
 sleep 0.5
 e2e_click "$card" $WEB_BOX                         # caret to the end of her long address
+xdotool key End
+sleep 0.3
+xdotool key Home
+sleep 0.3
+check "Home brings the start of a long address back into view" right_half_drawn "$card" $WEB_BOX
 xdotool key End
 sleep 0.3
 e2e_click "$list" 40 44                            # Jane again, the list has the keyboard
@@ -96,6 +103,9 @@ sleep 0.3
 xdotool key Down                                   # Mike
 sleep 0.7
 check "Mike's web site is drawn in its box after Jane's long one" has_text_drawn "$card" $WEB_BOX
+xdotool key Up                                     # Jane
+sleep 0.7
+check "Jane's address shows from its start when she is shown again" right_half_drawn "$card" $WEB_BOX
 
 # --- Two new contacts typed in a row -----------------------------------------
 e2e_click "$E2E_TOOLBAR" 12 10
