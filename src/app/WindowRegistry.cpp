@@ -3,6 +3,7 @@
 
 #include "app/Windows.h"
 
+#include "app/ScreenPlacement.h"
 #include "app/WindowControl.h"
 #include "app/frmRestore.h"
 #include "app/frmToolbar1.h"
@@ -80,7 +81,7 @@ void ShowContactList()
 {
     frmToolbar1& t = Toolbar();
     frmChatContactList& list = ChatContactList();
-    MoveWindow(list, WindowLeft(t) + kListOffset, WindowTop(t) + WindowHeight(t));
+    PlaceOnToolbarScreen(list, t, WindowLeft(t) + kListOffset, WindowTop(t) + WindowHeight(t));
     ShowModeless(list);
 }
 
@@ -89,14 +90,10 @@ void ShowContactDetails()
     frmToolbar1& t = Toolbar();
     const double left = WindowLeft(t);
     frmContactDetails& card = ContactDetails();  // may load the card, which shows itself
-    double width = WindowWidth(card);
-    // Before the window manager has framed the new card its outer width is
-    // not known yet; its frame is taken to be as wide as the toolbar's.
-    if (card.frameGeometry().size() == card.size())
-        width += WindowWidth(t) - PixelsToTwips(t.width());
+    const double width = PixelsToTwips(OuterSize(card, t).width());
     const double top = WindowTop(t);
     const double height = WindowHeight(t);
-    MoveWindow(card, left - width + kListOffset, top + height);
+    PlaceOnToolbarScreen(card, t, left - width + kListOffset, top + height);
     ShowModeless(card);
 }
 
@@ -104,7 +101,8 @@ void ShowPhrases()
 {
     frmToolbar1& t = Toolbar();
     frmPhrases& phrases = Phrases();
-    MoveWindow(phrases, WindowLeft(t), WindowTop(t) + WindowHeight(t) + kPhraseOffset);
+    PlaceOnToolbarScreen(phrases, t, WindowLeft(t),
+                         WindowTop(t) + WindowHeight(t) + kPhraseOffset);
     ShowModeless(phrases);
 }
 
@@ -196,7 +194,7 @@ void ShowRestore()
     if (open) {
         restore.RefreshVersions();
     } else {
-        MoveWindow(restore, WindowLeft(t), WindowTop(t) + WindowHeight(t));
+        PlaceOnToolbarScreen(restore, t, WindowLeft(t), WindowTop(t) + WindowHeight(t));
     }
     ShowModeless(restore);
     restore.activateWindow();

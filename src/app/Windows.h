@@ -39,7 +39,8 @@ void UnloadAllWindows();
 
 // Places the contact list, the detail card and the phrase window just under
 // the toolbar, at the toolbar's position at the moment of the call, and shows
-// them (creating and loading them first when needed).
+// them (creating and loading them first when needed). A window that would
+// reach off the toolbar's screen is moved the least distance onto it.
 void ShowContactList();
 void ShowContactDetails();
 void ShowPhrases();

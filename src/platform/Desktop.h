@@ -32,6 +32,11 @@ public:
     // Opens an address with the desktop's URL handler. Returns false on failure.
     virtual bool OpenUrl(const QString& url) = 0;
     virtual double ScreenWidthTwips() = 0;
+    // The available area (panels and docks left out), in pixels, of the
+    // screen that holds the centre of the window's outer frame; the primary
+    // screen's when no screen does or the window is null. Empty when there
+    // is no screen at all.
+    virtual QRect AvailableArea(const QWidget* near) = 0;
     // A modal file dialog: a file to open (save false) or to write (save
     // true, starting from suggestedName). The empty text when cancelled.
     virtual QString ChooseFile(bool save, const QString& title, const QString& filter,

@@ -132,3 +132,11 @@ double QtPlatform::ScreenWidthTwips()
     const QScreen* screen = QGuiApplication::primaryScreen();
     return screen ? PixelsToTwips(screen->geometry().width()) : 0.0;
 }
+
+QRect QtPlatform::AvailableArea(const QWidget* near)
+{
+    QScreen* screen = near ? QGuiApplication::screenAt(near->frameGeometry().center()) : nullptr;
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect();
+}

@@ -20,6 +20,7 @@ public:
     void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) override;
     bool OpenUrl(const QString& url) override;
     double ScreenWidthTwips() override;
+    QRect AvailableArea(const QWidget* near) override;
     QString ChooseFile(bool save, const QString& title, const QString& filter,
                        const QString& suggestedName) override;
 

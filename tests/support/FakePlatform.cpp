@@ -63,6 +63,8 @@ bool FakePlatform::OpenUrl(const QString& url)
 
 double FakePlatform::ScreenWidthTwips() { return screenWidthTwips; }
 
+QRect FakePlatform::AvailableArea(const QWidget*) { return availableArea; }
+
 QString FakePlatform::ChooseFile(bool save, const QString& title, const QString& filter,
                                  const QString& suggestedName)
 {

@@ -29,6 +29,10 @@ public:
     void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) override;
     bool OpenUrl(const QString& url) override;
     double ScreenWidthTwips() override;
+    // What AvailableArea answers, whatever the window: by default far larger
+    // than any test's windows, so nothing is moved onto it.
+    QRect availableArea{-100000, -100000, 200000, 200000};
+    QRect AvailableArea(const QWidget* near) override;
     // Answers for ChooseFile, taken from the front; an empty queue cancels.
     QStringList fileAnswers;
     QString ChooseFile(bool save, const QString& title, const QString& filter,
