@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The toolbar on a first start: its settings file, its place and its topmost
-# state; the clock's colours on clicks and a double click; a stored
-# AlwaysOnTop=0 does not take effect at start-up; closing the toolbar ends the
-# program.
+# state; the clock's colours on clicks and a double click; a button's tooltip
+# while another window is active; a stored AlwaysOnTop=0 does not take effect
+# at start-up; closing the toolbar ends the program.
 source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 
@@ -23,7 +23,7 @@ check "toolbar is kept above other windows" e2e_has_state "$E2E_TOOLBAR" _NET_WM
 # The clock: pixels of its text that are reddish (start-time mode) and
 # bluish (current-time mode), read from the screen.
 clock_pixels() {  # clock_pixels red|blue
-    import -window "$E2E_TOOLBAR" -crop 61x13+108+6 +repage txt:- 2>/dev/null |
+    import -window "$E2E_TOOLBAR" -depth 8 -crop 61x13+108+6 +repage txt:- 2>/dev/null |
         awk -v want="$1" -F'[(),]' 'NR > 1 { r = $3; g = $4; b = $5
             if (want == "red" && r > 150 && g < 110 && b < 110) n++
             if (want == "blue" && b > 120 && r < 110 && g < 110) n++ } END { print n + 0 }'
@@ -39,6 +39,17 @@ check "the next click turns it back to dark blue" test "$(clock_pixels red)" -eq
 xdotool mousemove --window "$E2E_TOOLBAR" 138 12 sleep 0.1 click --repeat 2 --delay 60 1
 sleep 0.4
 check "a double click flips the clock once" test "$(clock_pixels red)" -gt 0
+
+# The toolbar is seldom the active window; its picture buttons' tooltips show
+# all the same.
+(cd "$dir" && ./banterly --show phrases) >/dev/null 2>&1
+xdotool mousemove 5 790
+phrases=$(e2e_wait_window '^Phrases to Paste') && xdotool windowactivate --sync "$phrases"
+sleep 0.5
+windows=$(e2e_visible_window_count)
+more_windows() { [ "$(e2e_visible_window_count)" -gt "$windows" ]; }
+xdotool mousemove --window "$E2E_TOOLBAR" 10 10 sleep 0.1 mousemove --window "$E2E_TOOLBAR" 12 11
+check "a button's tooltip shows while another window is active" e2e_wait_for 3 more_windows
 
 e2e_close_window "$E2E_TOOLBAR"
 rc=$(e2e_wait_exit 5)

@@ -7,6 +7,9 @@ packages=(
   cmake make g++ ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   fonts-dejavu-core
+  # free stand-ins for the Windows fonts the windows name (Comic Neue for
+  # Comic Sans MS, Liberation Sans Narrow for Arial Narrow)
+  fonts-comic-neue fonts-liberation
   # end-to-end tests: a virtual display, a window manager, and the tools that
   # drive and read windows and the clipboard
   xvfb openbox xdotool xclip x11-utils wmctrl imagemagick

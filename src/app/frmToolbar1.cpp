@@ -17,8 +17,10 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QUrl>
+#include <algorithm>
 #include <exception>
 
 QString StartTime;
@@ -28,6 +30,11 @@ namespace {
 const QColor kLightGrey(192, 192, 192);
 const QColor kDarkBlue(0, 0, 192);
 const QColor kRed(255, 0, 0);
+
+// The clock's font size, and the smallest it is drawn at when a text would
+// not fit the toolbar otherwise.
+constexpr int kClockPixels = 11;
+constexpr int kSmallestClockPixels = 8;
 
 struct ButtonSpec {
     int left;
@@ -67,6 +74,9 @@ frmToolbar1::frmToolbar1()
     pal.setColor(QPalette::Window, kLightGrey);
     setPalette(pal);
     setFixedSize(TwipsToPixels(3330), TwipsToPixels(315));
+    // The toolbar is seldom the active window, and its buttons show only
+    // pictures: their tooltips show all the same.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
 
     for (int i = 0; i < 4; ++i) {
         auto* b = new QToolButton(this);
@@ -81,14 +91,15 @@ frmToolbar1::frmToolbar1()
         cmdButton[i] = b;
     }
 
-    lblTime = new ClockLabel(QStringLiteral("12:33:22 PM"), this);
+    lblTime = new ClockLabel(this);
     lblTime->setObjectName(QStringLiteral("lblTime"));
     lblTime->setGeometry(TwipsRect(1620, 90, 915, 195));
     lblTime->setToolTip(QStringLiteral("Double Click to toggle current time and time started"));
     lblTime->setAutoFillBackground(true);
     QFont clockFont(QStringLiteral("MS Sans Serif"));
-    clockFont.setPixelSize(11);
+    clockFont.setPixelSize(kClockPixels);
     lblTime->setFont(clockFont);
+    SetClockText(QStringLiteral("12:33:22 PM"));
     QPalette lp = lblTime->palette();
     lp.setColor(QPalette::Window, kLightGrey);
     lblTime->setPalette(lp);
@@ -167,6 +178,31 @@ void frmToolbar1::SetClockColour(const QColor& colour)
     lblTime->setPalette(lp);
 }
 
+void frmToolbar1::SetClockText(const QString& text)
+{
+    // The label grows from its designed width to its text's, up to the
+    // toolbar's right edge; a text wider than that is drawn smaller, down to
+    // the smallest clock size, and past that the label keeps the full width
+    // and cuts the text's end.
+    const int designedWidth = TwipsToPixels(915);
+    const QMargins margins = lblTime->contentsMargins();
+    const int chrome = margins.left() + margins.right() + 2 * lblTime->margin();
+    const int available = width() - lblTime->x();
+    QFont font = lblTime->font();
+    int needed = 0;
+    for (int pixels = kClockPixels; pixels >= kSmallestClockPixels; --pixels) {
+        font.setPixelSize(pixels);
+        needed = QFontMetrics(font).horizontalAdvance(text) + chrome;
+        if (needed <= available)
+            break;
+    }
+    if (font != lblTime->font())
+        lblTime->setFont(font);
+    lblTime->setText(text);
+    lblTime->resize(std::clamp(needed, designedWidth, std::max(available, designedWidth)),
+                    lblTime->height());
+}
+
 void frmToolbar1::Load()
 {
     Desktop& d = desktop();
@@ -212,11 +248,11 @@ void frmToolbar1::cmdButton_Click(int index)
 void frmToolbar1::lblTime_Click()
 {
     if (ShowCurrentTime) {
-        lblTime->setText(QStringLiteral("Started ") + StartTime);
+        SetClockText(QStringLiteral("Started ") + StartTime);
         SetClockColour(kRed);
         ShowCurrentTime = 0;
     } else {
-        lblTime->setText(FormatTimeOfDay(platform().Now().time()));
+        SetClockText(FormatTimeOfDay(platform().Now().time()));
         SetClockColour(kDarkBlue);
         ShowCurrentTime = -1;
     }
@@ -225,9 +261,9 @@ void frmToolbar1::lblTime_Click()
 void frmToolbar1::Timer1_Timer()
 {
     if (ShowCurrentTime)
-        lblTime->setText(FormatTimeOfDay(platform().Now().time()));
+        SetClockText(FormatTimeOfDay(platform().Now().time()));
     else
-        lblTime->setText(QStringLiteral("Started ") + StartTime);
+        SetClockText(QStringLiteral("Started ") + StartTime);
 }
 
 void frmToolbar1::contextMenuEvent(QContextMenuEvent* e)

@@ -48,6 +48,7 @@ protected:
 private:
     bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
     void SetClockColour(const QColor& colour);
+    void SetClockText(const QString& text);
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up

@@ -6,6 +6,7 @@
 #include "files/Exchange.h"
 #include "files/PreviousVersions.h"
 #include "platform/AtomicFile.h"
+#include "platform/Fonts.h"
 #include "platform/QtPlatform.h"
 #include "settings/Settings.h"
 
@@ -95,6 +96,7 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Banterly"));
     QApplication::setQuitOnLastWindowClosed(false);
+    InstallFontStandIns();
 
     QtPlatform qtPlatform;
     SetPlatform(&qtPlatform);

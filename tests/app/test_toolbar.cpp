@@ -2,10 +2,15 @@
 #include "app/frmToolbar1.h"
 #include "contacts/ContactStore.h"
 #include "contacts/frmChatContactList.h"
+#include "contacts/frmContactDetails.h"
+#include "platform/Fonts.h"
 #include "settings/Settings.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QFontMetrics>
 #include <QTest>
 #include <QWindow>
 #include <stdexcept>
@@ -26,6 +31,19 @@ int IndexOf(const FakePlatform& fake, const QString& name)
         if (fake.calls[i].name == name)
             return i;
     return -1;
+}
+
+// Why the clock label does not show its whole text inside the toolbar, or
+// empty when it does.
+QString ClockFault(const frmToolbar1& t)
+{
+    const QString text = t.lblTime->text();
+    const QRect r = t.lblTime->geometry();
+    const int advance = QFontMetrics(t.lblTime->font()).horizontalAdvance(text);
+    if (r.width() < advance || r.width() < 61 || r.x() != 108 || r.x() + r.width() > t.width())
+        return QStringLiteral("\"%1\" (%2 px) in %3 px at %4 in a %5 px toolbar")
+            .arg(text).arg(advance).arg(r.width()).arg(r.x()).arg(t.width());
+    return {};
 }
 
 void ThrowingStep() { throw std::runtime_error("disk on fire"); }
@@ -106,7 +124,8 @@ private slots:
             QVERIFY(!t.cmdButton[i]->icon().isNull());
             QVERIFY(t.cmdButton[i]->text().isEmpty());
         }
-        QCOMPARE(t.lblTime->geometry(), QRect(108, 6, 61, 13));
+        QCOMPARE(t.lblTime->geometry().topLeft(), QPoint(108, 6));  // width: see below
+        QCOMPARE(t.lblTime->height(), 13);
         QCOMPARE(t.lblTime->text(), QStringLiteral("12:33:22 PM"));
         QCOMPARE(t.lblTime->toolTip(),
                  QStringLiteral("Double Click to toggle current time and time started"));
@@ -180,6 +199,54 @@ private slots:
         QTest::mouseDClick(window, Qt::LeftButton, {}, clock);
         QCOMPARE(t.lblTime->text(), later);
         QCOMPARE(ClockColour(t), kDarkBlue);
+    }
+
+    // Whichever time the clock shows, the label is as wide as its text (and
+    // never narrower than its designed 61 pixels) and ends inside the
+    // toolbar; the designed width cut "Started 10:05:09 PM" to "Started 10:".
+    // A text too wide for the rest of the toolbar is drawn smaller instead.
+    void clockShowsItsWholeTextInsideTheToolbar()
+    {
+        frmToolbar1& t = Toolbar();
+        QVERIFY2(ClockFault(t).isEmpty(), qPrintable(ClockFault(t)));  // "12:33:22 PM"
+        t.Load();
+        QTest::mouseClick(t.lblTime, Qt::LeftButton);
+        QCOMPARE(t.lblTime->text(), QStringLiteral("Started ") + FormatTimeOfDay(QTime(22, 5, 9)));
+        QVERIFY2(ClockFault(t).isEmpty(), qPrintable(ClockFault(t)));
+        QCOMPARE(t.lblTime->font().pixelSize(), 11);
+        QTest::mouseClick(t.lblTime, Qt::LeftButton);
+        QCOMPARE(t.lblTime->text(), FormatTimeOfDay(QTime(22, 5, 9)));
+        QVERIFY2(ClockFault(t).isEmpty(), qPrintable(ClockFault(t)));
+
+        QFont full = t.lblTime->font();
+        full.setPixelSize(11);
+        while (QFontMetrics(full).horizontalAdvance(QStringLiteral("Started ") + StartTime) <= 114)
+            StartTime += QLatin1Char('0');  // too wide at 11 pixels for the 114 left
+        QTest::mouseClick(t.lblTime, Qt::LeftButton);
+        QVERIFY2(ClockFault(t).isEmpty(), qPrintable(ClockFault(t)));
+        QVERIFY(t.lblTime->font().pixelSize() < 11);
+        QCOMPARE(t.size(), QSize(222, 21));
+        QTest::mouseClick(t.lblTime, Qt::LeftButton);  // the time fits again at full size
+        QCOMPARE(t.lblTime->font().pixelSize(), 11);
+    }
+
+    // Where a Windows font is missing, fontconfig may give any face, and it
+    // files "Comic Sans MS" under cursive: the card's chat names came out in
+    // a script face. The look-alike stands in, a plain sans face where that
+    // is missing too, and the system's sans face where none is known.
+    void missingWindowsFontsGetReadableStandIns()
+    {
+        const QStringList noLookAlike = {"Z003", "Nimbus Sans Narrow", "DejaVu Sans"};
+        QCOMPARE(FontStandIns("Comic Sans MS", noLookAlike, "URW Gothic").value(0), "DejaVu Sans");
+        QCOMPARE(FontStandIns("Comic Sans MS", {"Z003"}, "URW Gothic"), QStringList{"URW Gothic"});
+
+        const QStringList installed = QFontDatabase::families();
+        if (!installed.contains(QStringLiteral("Comic Neue")) ||
+            installed.contains(QStringLiteral("Comic Sans MS")))
+            QSKIP("needs Comic Neue installed and Comic Sans MS absent");
+        const QFont chatName = ContactDetails().txtField[0]->font();
+        QCOMPARE(chatName.family(), QStringLiteral("Comic Sans MS"));
+        QCOMPARE(QFontInfo(chatName).family(), QStringLiteral("Comic Neue"));
     }
 
     void timerRewritesTheClockEverySecond()

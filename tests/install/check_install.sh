@@ -98,6 +98,8 @@ if [ -f "$deb" ]; then
   # dpkg-shlibdeps found the Qt libraries the program links.
   dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' \
     || fail "Depends lacks the Qt 6 widgets library: $(dpkg-deb -f "$deb" Depends)"
+  dpkg-deb -f "$deb" Depends | grep -q 'fonts-comic-neue, fonts-liberation' \
+    || fail "Depends lacks the font stand-ins: $(dpkg-deb -f "$deb" Depends)"
 else
   fail "no package $deb; cpack made: $(ls "$tmp/package")"
 fi

@@ -1,9 +1,16 @@
 #include "support/FakePlatform.h"
 
+#include "platform/Fonts.h"
+
 #include <QCoreApplication>
 #include <QWidget>
 
-FakePlatform::FakePlatform() { m_previousDesktop = SetDesktop(this); }
+// The windows under test see the fonts the program sets up at start.
+FakePlatform::FakePlatform()
+{
+    m_previousDesktop = SetDesktop(this);
+    InstallFontStandIns();
+}
 
 FakePlatform::~FakePlatform() { SetDesktop(m_previousDesktop); }
 
