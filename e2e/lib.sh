@@ -295,17 +295,18 @@ E2E_CARD_TITLE='^Banterly - Address Book$'
 E2E_LIST_TITLE='^Chat Contacts$'
 
 # One contact file line: 82 fields, each followed by the byte 0x1F, CR LF.
-# The chat name is field 24; a second argument goes into field 30, which the
-# card never shows, so a contact crossed onto another record shows there.
-e2e_contact_line() {  # e2e_contact_line CHATNAME [HIDDEN]
-    local i out=""
-    for i in $(seq 0 81); do
-        case $i in
-            24) out+=$1 ;;
-            30) out+=${2:-} ;;
-        esac
-        out+=$'\x1f'
-    done
+# Arguments are FIELD=TEXT pairs (24 chat name, 26 real name, 18 notes, 41
+# web site, ...); the other fields stay empty.
+e2e_contact_fields() {  # e2e_contact_fields 24=Jane 41=http://x/
+    local i pair out=""
+    local -a v=()
+    for pair in "$@"; do v[${pair%%=*}]=${pair#*=}; done
+    for i in $(seq 0 81); do out+=${v[i]:-}$'\x1f'; done
     printf '%s\r\n' "$out"
 }
 
+# The chat name is field 24; a second argument goes into field 30, which the
+# card never shows, so a contact crossed onto another record shows there.
+e2e_contact_line() {  # e2e_contact_line CHATNAME [HIDDEN]
+    e2e_contact_fields "24=$1" "30=${2:-}"
+}

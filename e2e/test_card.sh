@@ -8,22 +8,10 @@ source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 
 file=$E2E_APPDIR/chatcontacts.lis
-# Contact line with a chat name (field 24) and a web site (field 41).
-person() {
-    local i out=""
-    for i in $(seq 0 81); do
-        case $i in
-            24) out+=$1 ;;
-            41) out+=$2 ;;
-        esac
-        out+=$'\x1f'
-    done
-    printf '%s\r\n' "$out"
-}
 {
-    person Jane "https://www.instagram.com/jane.doe.1987/"
-    person Mike "http://mike.example/"
-    person Kilo ""
+    e2e_contact_fields 24=Jane "41=https://www.instagram.com/jane.doe.1987/"
+    e2e_contact_fields 24=Mike 41=http://mike.example/
+    e2e_contact_fields 24=Kilo
 } >"$file"
 
 # Client-area places on the card (twips / 15).

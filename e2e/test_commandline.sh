@@ -8,16 +8,6 @@ e2e_init "$1"
 dir=$E2E_APPDIR
 D=$(printf '\037')
 
-# One contact line: chat name (field 24), real name (26), e-mail (40).
-contact_line() {
-    local f=() i
-    for i in $(seq 0 81); do f[i]=""; done
-    f[24]=$1; f[26]=$2; f[40]=$3
-    local line="" v
-    for v in "${f[@]}"; do line+="$v$D"; done
-    printf '%s\r\n' "$line"
-}
-
 headless() { (cd "$dir" && env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 ./banterly "$@"); }
 
 # --- without a display
@@ -30,7 +20,10 @@ check_eq "a bad --show is a bad command line" 2 "$rc"
 headless --import-contacts a.vcf --export-contacts b.vcf 2>/dev/null; rc=$?
 check_eq "two commands at once are a bad command line" 2 "$rc"
 
-{ contact_line Alpha "Ann Alder" ann@example.org; contact_line Bravo "Bob Birch" bob@example.org; } >"$dir/chatcontacts.lis"
+{
+    e2e_contact_fields 24=Alpha "26=Ann Alder" 40=ann@example.org
+    e2e_contact_fields 24=Bravo "26=Bob Birch" 40=bob@example.org
+} >"$dir/chatcontacts.lis"
 out=$(headless --export-contacts "$E2E_DIR/book.vcf" 2>"$E2E_DIR/err"); rc=$?
 check_eq "export without a display" "0" "$rc"
 check "says how many" grep -q 'Exported 2 contacts' <<<"$out"

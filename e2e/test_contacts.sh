@@ -11,21 +11,7 @@ file=$dir/chatcontacts.lis
 card_title='^Banterly - Address Book$'
 list_title='^Chat Contacts$'
 
-# A contact line: 82 fields, each followed by the character of code 31.
-# Arguments: chat name, real name, notes.
-contact_line() {
-    local i out=""
-    for i in $(seq 0 81); do
-        case $i in
-            24) out+=$1 ;;
-            26) out+=$2 ;;
-            18) out+=$3 ;;
-        esac
-        out+=$'\x1f'
-    done
-    printf '%s\r\n' "$out"
-}
-{ contact_line Alpha Ann ""; contact_line Bravo "" "LIKES CHESS"; } >"$file"
+{ e2e_contact_fields 24=Alpha 26=Ann; e2e_contact_fields 24=Bravo "18=LIKES CHESS"; } >"$file"
 
 contacts_in_file() { grep -c $'\x1f' "$file"; }
 has_text() { grep -q "$1" "$file"; }

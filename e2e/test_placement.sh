@@ -35,19 +35,26 @@ on_screen() {  # on_screen "x y w h"
     [ "$x" -ge 0 ] && [ "$y" -ge 0 ] && [ $((x + w)) -le "$sw" ] && [ $((y + h)) -le "$sh" ]
 }
 
+# Opens the three windows from the toolbar at its present place and checks
+# that each is whole on the screen.
+open_all_on_screen() {  # open_all_on_screen CORNER-NAME
+    list=$(open_from_button 1 "$E2E_LIST_TITLE") || { e2e_log "no list window"; e2e_finish; }
+    card=$(open_from_button 0 "$E2E_CARD_TITLE") || { e2e_log "no card"; e2e_finish; }
+    phrases=$(open_from_button 2 "$phrases_title") || { e2e_log "no phrase window"; e2e_finish; }
+    local w g
+    for w in list card phrases; do
+        g=$(e2e_outer_geometry "${!w}")
+        check "$1: the $w window's frame ($g) is whole on the ${sw}x$sh screen" on_screen "$g"
+    done
+}
+
 e2e_start_app || exit 1
 read -r _ _ tw th <<<"$(e2e_outer_geometry "$E2E_TOOLBAR")"
 
 # --- Bottom-left corner: everything would open below the screen, the card
 # also left of it.
 move_toolbar 0 $((sh - th))
-list=$(open_from_button 1 "$E2E_LIST_TITLE") || { e2e_log "no list window"; e2e_finish; }
-card=$(open_from_button 0 "$E2E_CARD_TITLE") || { e2e_log "no card"; e2e_finish; }
-phrases=$(open_from_button 2 "$phrases_title") || { e2e_log "no phrase window"; e2e_finish; }
-for w in list card phrases; do
-    g=$(e2e_outer_geometry "${!w}")
-    check "bottom-left: the $w window's frame ($g) is whole on the ${sw}x$sh screen" on_screen "$g"
-done
+open_all_on_screen bottom-left
 read -r lx ly lw lh <<<"$(e2e_outer_geometry "$list")"
 check_eq "bottom-left: the list only moves up, onto the bottom edge" \
     "24 $sh" "$lx $((ly + lh))"
@@ -55,13 +62,7 @@ check_eq "bottom-left: the list only moves up, onto the bottom edge" \
 # --- Top-right corner: the phrase window would reach past the right edge;
 # the list and the card fit and hang where they always do.
 move_toolbar $((sw - tw)) 0
-list=$(open_from_button 1 "$E2E_LIST_TITLE") || { e2e_log "no list window"; e2e_finish; }
-card=$(open_from_button 0 "$E2E_CARD_TITLE") || { e2e_log "no card"; e2e_finish; }
-phrases=$(open_from_button 2 "$phrases_title") || { e2e_log "no phrase window"; e2e_finish; }
-for w in list card phrases; do
-    g=$(e2e_outer_geometry "${!w}")
-    check "top-right: the $w window's frame ($g) is whole on the ${sw}x$sh screen" on_screen "$g"
-done
+open_all_on_screen top-right
 read -r px py pw ph <<<"$(e2e_outer_geometry "$phrases")"
 check_eq "top-right: the phrase window only moves left, onto the right edge" \
     "$sw $((th + 21))" "$((px + pw)) $py"
