@@ -10,6 +10,7 @@
 #include "phrases/PhrasePaste.h"
 #include "phrases/frmPhrases.h"
 #include "platform/Desktop.h"
+#include "platform/Fonts.h"
 #include "platform/Platform.h"
 #include "platform/Twips.h"
 #include "settings/Settings.h"
@@ -99,7 +100,9 @@ frmToolbar1::frmToolbar1()
     QFont clockFont(QStringLiteral("MS Sans Serif"));
     clockFont.setPixelSize(kClockPixels);
     lblTime->setFont(clockFont);
-    SetClockText(QStringLiteral("12:33:22 PM"));
+    // Measured once the fonts are set up (Load): building a font before the
+    // toolbar is on the screen would load the whole font database first.
+    lblTime->setText(QStringLiteral("12:33:22 PM"));
     QPalette lp = lblTime->palette();
     lp.setColor(QPalette::Window, kLightGrey);
     lblTime->setPalette(lp);
@@ -184,6 +187,10 @@ void frmToolbar1::SetClockText(const QString& text)
     // toolbar's right edge; a text wider than that is drawn smaller, down to
     // the smallest clock size, and past that the label keeps the full width
     // and cuts the text's end.
+    if (!m_fontsReady) {
+        lblTime->setText(text);
+        return;
+    }
     const int designedWidth = TwipsToPixels(915);
     const QMargins margins = lblTime->contentsMargins();
     const int chrome = margins.left() + margins.right() + 2 * lblTime->margin();
@@ -211,6 +218,11 @@ void frmToolbar1::Load()
     setWindowTitle(QStringLiteral("Banterly"));
     MoveWindow(*this, d.ScreenWidthTwips() / 2, 0);
     SetTopmost(*this, -1);
+    // The toolbar is on its way to the screen; the fonts are set up while
+    // the window manager maps it, before its first paint.
+    InstallFontStandIns();
+    m_fontsReady = true;
+    SetClockText(lblTime->text());
     d.DoEvents();
     RunStartupStep("settings", LoadSettings);
     FollowActiveWindow();

@@ -49,6 +49,7 @@ private:
     bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
+    bool m_fontsReady = false;  // the font stand-ins are installed (Load)
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up

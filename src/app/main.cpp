@@ -6,7 +6,6 @@
 #include "files/Exchange.h"
 #include "files/PreviousVersions.h"
 #include "platform/AtomicFile.h"
-#include "platform/Fonts.h"
 #include "platform/QtPlatform.h"
 #include "settings/Settings.h"
 
@@ -96,7 +95,6 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Banterly"));
     QApplication::setQuitOnLastWindowClosed(false);
-    InstallFontStandIns();
 
     QtPlatform qtPlatform;
     SetPlatform(&qtPlatform);

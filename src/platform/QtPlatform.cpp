@@ -16,6 +16,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
+#include <xcb/xcb.h>
 
 void QtPlatform::MessageBox(const QString& text)
 {
@@ -114,8 +115,14 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
     if (QWindow* handle = window->windowHandle())
         handle->setFlags(flags);
     window->move(pixels.topLeft());
-    if (!window->isVisible())
+    if (!window->isVisible()) {
         window->show();
+        // The request goes to the X server now, not at the next event loop
+        // run, so the window is mapped while the caller works on.
+        auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+        if (x11 && QGuiApplication::platformName() == QLatin1String("xcb") && x11->connection())
+            xcb_flush(x11->connection());
+    }
 }
 
 bool QtPlatform::OpenUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }

@@ -69,6 +69,20 @@ private slots:
         QVERIFY(card.lbl[0]->font().bold());
     }
 
+    // A value too wide for its box can be read in the box's tooltip, and the
+    // tooltip never shows the contact the card showed before.
+    void aHiddenValueIsTheTooltipOfItsOwnContactOnly()
+    {
+        const QString jane = QStringLiteral("https://www.instagram.com/jane.doe.1987/<b>");
+        ContactStore.Contacts[1].SetField(ContactField::Website, jane);
+        ContactStore.Contacts[2].SetField(ContactField::Website, QStringLiteral("http://m.x/"));
+        frmContactDetails& card = ActiveCard(1);
+        QVERIFY(card.txtField[4]->toolTip().contains(jane.toHtmlEscaped()));
+        ContactStore.CurrentContact = 2;
+        ShowContactOnCard(card);
+        QVERIFY(card.txtField[4]->toolTip().isEmpty());
+    }
+
     void statFieldsFollowTheSettingAndTheFocusOrderSkipsThem()
     {
         Settings.ShowStatFields = 0;
