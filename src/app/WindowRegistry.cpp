@@ -174,10 +174,11 @@ void ReloadContactsIntoWindows()
     RefreshContactList();
     if (!IsContactDetailsLoaded())
         return;
+    // With no current contact the card shows none (and takes no typing) and
+    // hides.
+    ShowContactOnCard(*g_card);
     if (ContactStore.CurrentContact == 0)
         g_card->hide();
-    else
-        ShowContactOnCard(*g_card);
 }
 
 void ReloadPhrasesIntoWindows()

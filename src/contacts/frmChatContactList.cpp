@@ -246,8 +246,12 @@ void frmChatContactList::DeleteClicked()
         FillContactList(*lstNames);
     }
     if (ContactStore.CurrentContact == 0) {
-        if (IsContactDetailsLoaded())
+        // The card lets the deleted contact go: it shows none until the
+        // next one is opened.
+        if (IsContactDetailsLoaded()) {
+            ShowContactOnCard(ContactDetails());
             ContactDetails().hide();
+        }
     } else {
         ShowContactOnCard(ContactDetails());
     }

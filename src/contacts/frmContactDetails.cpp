@@ -356,6 +356,10 @@ bool frmContactDetails::HandleKey(int index, QKeyEvent* key)
     if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
         return false;
     if (key->modifiers() & Qt::ControlModifier) {
+        if (Box(index)->isReadOnly()) {
+            platform().Beep();
+            return true;
+        }
         // Ctrl+Enter types a line break; at the end of a field the change
         // rule turns it into a move to the next field.
         Box(index)->insertPlainText(QStringLiteral("\n"));
@@ -639,7 +643,10 @@ void ShowContactOnCard(frmContactDetails& card)
         for (int i = 0; i < 12; ++i)
             card.Box(i)->setPlainText(r.Field(ContactField::CardFields[i]));
     } else {
+        // No contact: empty boxes that take no typing.
         card.SetShownContact(0);
+        for (int i = 0; i < 12; ++i)
+            card.Box(i)->setPlainText(QString());
     }
     card.ShowStartOfBoxes();
     card.lblID->setText(QStringLiteral(" %1 of  %2").arg(current).arg(ContactStore.ContactCount));

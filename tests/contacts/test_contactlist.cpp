@@ -292,6 +292,12 @@ private slots:
         QCOMPARE(list.lstNames->count(), 0);
         QVERIFY(!ContactDetails().isVisible());
         QCOMPARE(fx.SavedFile(), QString());
+        // Brought up again, the card shows no contact and takes no typing
+        // that would go nowhere.
+        frmContactDetails& card = ContactDetails();
+        card.show();
+        QVERIFY(card.txtField[0]->toPlainText().isEmpty());
+        QVERIFY(card.txtField[0]->isReadOnly());
     }
 
     void aFailedDeleteStandsAndTheCardShowsTheNextContact()
