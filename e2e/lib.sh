@@ -310,3 +310,39 @@ e2e_contact_fields() {  # e2e_contact_fields 24=Jane 41=http://x/
 e2e_contact_line() {  # e2e_contact_line CHATNAME [HIDDEN]
     e2e_contact_fields "24=$1" "30=${2:-}"
 }
+
+# --- a data folder and the contact windows ---
+
+# A banterly.ini that keeps the three files in the program folder's data/
+# (made here); a first argument adds "HidePhraseListWhenDbleClicked=1".
+e2e_data_folder_ini() {  # e2e_data_folder_ini [hide]
+    local dir=$E2E_APPDIR hide=""
+    [ -n "${1:-}" ] && hide='HidePhraseListWhenDbleClicked=1\r\n'
+    mkdir -p "$dir/data"
+    printf "[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\n${hide}PhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n" \
+        "$dir" "$dir" "$dir" >"$dir/banterly.ini"
+}
+
+# Opens the contact list with the toolbar's button and prints its window
+# once the window manager has framed it.
+e2e_open_list() {
+    local id
+    e2e_click "$E2E_TOOLBAR" 36 10
+    id=$(e2e_wait_window "$E2E_LIST_TITLE" 10) || return 1
+    e2e_wait_framed "$id" 5
+    sleep 0.3
+    echo "$id"
+}
+
+# Opens the list's first contact on the card and types text at the end of
+# its chat name (nothing saved yet); E2E_CARD is the card, empty when it did
+# not open.
+e2e_append_to_first_chat_name() {  # e2e_append_to_first_chat_name LIST TEXT
+    E2E_CARD=""
+    e2e_click "$1" 40 44
+    E2E_CARD=$(e2e_wait_window "$E2E_CARD_TITLE" 5) || return 1
+    sleep 0.5
+    e2e_click "$E2E_CARD" 150 27
+    xdotool key End
+    e2e_type "$2"
+}

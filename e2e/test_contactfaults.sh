@@ -10,7 +10,6 @@ e2e_init "$1"
 dir=$E2E_APPDIR
 file=$dir/data/chatcontacts.lis
 card_title=$E2E_CARD_TITLE
-list_title=$E2E_LIST_TITLE
 ok_x=159 ok_y=186          # the card's OK button
 line_x=40 line1_y=44       # the first line of the list; lines are 16 pixels apart
 delete_x=135 delete_y=12   # the list window's Delete button
@@ -25,16 +24,11 @@ contacts_of_file() {
 # started on it with the list open.
 start_with_three() {
     find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
-    mkdir "$dir/data"
-    printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
-        "$dir" "$dir" "$dir" >"$dir/banterly.ini"
+        e2e_data_folder_ini hide
     { e2e_contact_line Alpha alpha-own; e2e_contact_line Bravo bravo-own; e2e_contact_line Charlie charlie-own; } >"$file"
     cp "$file" "$E2E_DIR/contacts.orig"
     e2e_start_app || exit 1
-    e2e_click "$E2E_TOOLBAR" 36 10
-    list=$(e2e_wait_window "$list_title" 10) || { e2e_log "the list did not open"; e2e_finish; }
-    e2e_wait_framed "$list" 5
-    sleep 0.3
+    list=$(e2e_open_list) || { e2e_log "the list did not open"; e2e_finish; }
 }
 
 click_line() {  # click_line N (1-based)

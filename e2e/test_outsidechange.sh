@@ -9,34 +9,22 @@ dir=$E2E_APPDIR
 file=$dir/data/chatcontacts.lis
 log=$dir/banterly.log
 card_title=$E2E_CARD_TITLE
-list_title=$E2E_LIST_TITLE
 ok_x=159 ok_y=186          # the card's OK button
-line_x=40 line1_y=44       # the first line of the list
 
 chat_names() { awk -F$'\x1f' '{ print $25 }' "$file" 2>/dev/null | paste -sd' '; }
 outside_lines() { cat "$log" 2>/dev/null | grep -c 'was changed by another program'; }
 
-mkdir "$dir/data"
-printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
-    "$dir" "$dir" "$dir" >"$dir/banterly.ini"
+e2e_data_folder_ini
 { e2e_contact_line Alpha; e2e_contact_line Bravo; } >"$file"
 
 e2e_start_app || exit 1
-e2e_click "$E2E_TOOLBAR" 36 10
-list=$(e2e_wait_window "$list_title" 10) || { e2e_log "the list did not open"; e2e_finish; }
-e2e_wait_framed "$list" 5
-sleep 0.3
+list=$(e2e_open_list) || { e2e_log "the list did not open"; e2e_finish; }
 
 # Opens Alpha from the list and appends text to its chat name (no OK yet).
 edit_alpha() {
-    e2e_click "$list" "$line_x" "$line1_y"
-    card=$(e2e_wait_window "$card_title" 5)
-    check "the card opens from the list" test -n "$card"
+    check "the card opens from the list" e2e_append_to_first_chat_name "$list" "$1"
+    card=$E2E_CARD
     [ -n "$card" ] || e2e_finish
-    sleep 0.5
-    e2e_click "$card" 150 27
-    xdotool key End
-    e2e_type "$1"
 }
 
 # --- the file is replaced from outside during the edit

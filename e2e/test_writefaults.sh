@@ -56,9 +56,7 @@ end_program
 
 # --- the data folder disappears while the program runs
 find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
-mkdir "$dir/data"
-printf '[general]\r\nAlwaysOnTop=1\r\n[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\nPhraseList=%s/data/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=%s/data/chatcontacts.lis\r\nWebSitesList=%s/data/websites.lis\r\n' \
-    "$dir" "$dir" "$dir" >"$dir/banterly.ini"
+e2e_data_folder_ini hide
 e2e_make_contacts 20 "$dir/data/chatcontacts.lis"
 e2e_start_app || exit 1
 rm -rf "$dir/data"
