@@ -346,3 +346,13 @@ e2e_append_to_first_chat_name() {  # e2e_append_to_first_chat_name LIST TEXT
     xdotool key End
     e2e_type "$2"
 }
+
+# Closes the toolbar, answering any message, and makes sure the program ended.
+e2e_end_program() {
+    e2e_close_window "$E2E_TOOLBAR"
+    e2e_dismiss_messages 3 >/dev/null
+    local rc
+    rc=$(e2e_wait_exit 10)
+    check "the program ends when its toolbar is closed" test -n "$rc"
+    [ -n "$rc" ] || { kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
+}

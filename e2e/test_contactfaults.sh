@@ -60,16 +60,6 @@ glyph_difference() {
 data_away() { mv "$dir/data" "$dir/data.away"; }
 data_back() { mv "$dir/data.away" "$dir/data"; }
 
-# Closes the toolbar, answering any message, and makes sure the program ended.
-end_program() {
-    e2e_close_window "$E2E_TOOLBAR"
-    e2e_dismiss_messages 3 >/dev/null
-    local rc
-    rc=$(e2e_wait_exit 10)
-    check "the program ends when its toolbar is closed" test -n "$rc"
-    [ -n "$rc" ] || { kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
-}
-
 # --- A delete whose save fails still stands; the card follows it -----------
 start_with_three
 click_line 2
@@ -95,7 +85,7 @@ check_eq "the file holds Bravo and Charlie, each with its own hidden text" \
     "Bravo|bravo-own
 Charlie|charlie-own" "$(contacts_of_file)"
 check_eq "every line has 82 fields" 0 "$(e2e_bad_contact_lines "$file")"
-end_program
+e2e_end_program
 
 # --- An edit whose save failed, another contact, then the program closes ---
 start_with_three
@@ -110,7 +100,7 @@ data_back
 check "the file is untouched by the failed save" cmp -s "$file" "$E2E_DIR/contacts.orig"
 click_line 2
 e2e_dismiss_messages 2 >/dev/null
-end_program
+e2e_end_program
 check_eq "the file holds AlphaX with Alpha's hidden text, and the others unchanged" \
     "AlphaX|alpha-own
 Bravo|bravo-own

@@ -25,16 +25,6 @@ add_contact_and_ok() {
     sleep 1
 }
 
-# Closes the toolbar, answering any message, and makes sure the program ended.
-end_program() {
-    e2e_close_window "$E2E_TOOLBAR"
-    e2e_dismiss_messages 3 >/dev/null
-    local rc
-    rc=$(e2e_wait_exit 10)
-    check "the program ends when its toolbar is closed" test -n "$rc"
-    [ -n "$rc" ] || { kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
-}
-
 # --- a file-size limit makes the contact save fail
 e2e_make_contacts 32698 "$dir/chatcontacts.lis"
 cp "$dir/chatcontacts.lis" "$E2E_DIR/contacts.orig"
@@ -52,7 +42,7 @@ sleep 1.5
 check_eq "once the limit is gone the next save shows nothing" 0 "$(e2e_dismiss_messages 2)"
 check_eq "and writes the kept contact" "limited" "$(tail -1 "$dir/chatcontacts.lis" | cut -d"$(printf '\037')" -f25)"
 check_eq "with every contact" 32699 "$(wc -l <"$dir/chatcontacts.lis")"
-end_program
+e2e_end_program
 
 # --- the data folder disappears while the program runs
 find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
@@ -70,7 +60,7 @@ e2e_click "$card" "$ok_x" "$ok_y"
 sleep 1
 check_eq "after the folder is back the save shows nothing" 0 "$(e2e_dismiss_messages 2)"
 check_eq "and the file holds all contacts kept in memory" 21 "$(wc -l <"$dir/data/chatcontacts.lis" 2>/dev/null)"
-end_program
+e2e_end_program
 
 # --- the phrase file's path names a folder
 find "$dir" -mindepth 1 ! -name banterly -exec rm -rf {} +
