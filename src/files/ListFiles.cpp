@@ -12,6 +12,7 @@
 #include <QStringEncoder>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <unistd.h>
 
@@ -31,23 +32,7 @@ bool ReadListBytes(const QString& fileName, QByteArray& bytes, QString& reason)
     // Room for the whole file and a little more, so that the read which
     // meets the end needs no new buffer.
     bytes.reserve(qsizetype(qBound<qint64>(0, file.size(), limit) + 4096));
-    for (;;) {
-        const qsizetype old = bytes.size();
-        const qint64 room = bytes.capacity() - old;
-        const qint64 want = qMin<qint64>(room > 0 ? room : 1 << 20, limit - old);
-        if (want <= 0)
-            return true;
-        bytes.resize(old + qsizetype(want));
-        const qint64 got = file.read(bytes.data() + old, want);
-        if (got < 0) {
-            bytes.resize(old);
-            reason = file.errorString();
-            return false;
-        }
-        bytes.resize(old + qsizetype(got));
-        if (got == 0)
-            return true;
-    }
+    return ReadAtMost(file, limit, bytes, &reason);
 }
 
 // As DecodeLine, except that a byte-order mark at the start of a line is an
@@ -71,6 +56,27 @@ void ReportLoadFailure(const QString& logLine, const QString& message)
 }
 
 } // namespace
+
+bool ReadAtMost(QFile& file, qint64 limit, QByteArray& bytes, QString* error)
+{
+    constexpr qint64 kChunk = qint64(4) << 20;
+    for (;;) {
+        const qsizetype old = bytes.size();
+        const qint64 want = std::min<qint64>(kChunk, limit - old);
+        if (want <= 0)
+            return true;
+        bytes.resize(old + qsizetype(want));
+        const qint64 got = file.read(bytes.data() + old, want);
+        if (got < 0) {
+            bytes.resize(old);
+            *error = file.errorString();
+            return false;
+        }
+        bytes.resize(old + qsizetype(got));
+        if (got == 0)
+            return true;
+    }
+}
 
 bool IsListFilePresent(const QString& fileName)
 {

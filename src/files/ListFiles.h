@@ -5,6 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+class QByteArray;
+class QFile;
+
 // List files keep one item per line, each line ended by CR LF, as UTF-8.
 // Reading also accepts lines ended by a bare CR or LF and lines in
 // Windows-1252. Empty lines carry no item; a line of blanks is an item.
@@ -15,6 +18,11 @@ constexpr int kMaxListItems = 32767;
 constexpr int kMaxListItemLength = 32767;
 // Bytes read from one list file at most.
 constexpr qint64 kMaxListFileBytes = 64 * 1024 * 1024;
+
+// Reads from `file` until `bytes` holds `limit` bytes or the file ends.
+// False (with the reason) when a read failed; `bytes` then holds what was
+// read before the failure.
+bool ReadAtMost(QFile& file, qint64 limit, QByteArray& bytes, QString* error);
 
 enum class ListLoad {
     NoFileName,  // nothing done, the list unchanged

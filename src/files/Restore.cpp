@@ -53,27 +53,6 @@ bool OpenRegularFile(const QString& path, QFile& file, qint64* size, bool* regul
     return true;
 }
 
-// Reads up to `limit` bytes; false (with the reason) when a read failed.
-bool ReadAtMost(QFile& file, qint64 limit, QByteArray& bytes, QString* error)
-{
-    for (;;) {
-        const qsizetype old = bytes.size();
-        const qint64 want = std::min<qint64>(kReadChunk, limit - old);
-        if (want <= 0)
-            return true;
-        bytes.resize(old + qsizetype(want));
-        const qint64 got = file.read(bytes.data() + old, want);
-        if (got < 0) {
-            bytes.resize(old);
-            *error = file.errorString();
-            return false;
-        }
-        bytes.resize(old + qsizetype(got));
-        if (got == 0)
-            return true;
-    }
-}
-
 // Counts contact lines as the loader reads them: a line ends at CR or LF;
 // an empty line and one of blanks only hold no contact. A line with a
 // character beyond ASCII is decoded first, as the loader does.
