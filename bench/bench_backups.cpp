@@ -6,8 +6,8 @@
 // just became 31 days old: the steady state, where every version kept is
 // removed once in the end.
 // Usage: bench_backups [folder]   (default: a temporary folder)
-#include "files/Backups.h"
-#include "platform/AtomicFile.h"
+#include "core/files/Backups.h"
+#include "core/platform/AtomicFile.h"
 
 #include <QCoreApplication>
 #include <QDir>

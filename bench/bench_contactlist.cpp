@@ -3,12 +3,12 @@
 // Runs on whatever Qt platform the environment selects (offscreen when none
 // is set and there is no display); the platform is printed with the figures.
 
-#include "app/Windows.h"
-#include "app/frmToolbar1.h"
-#include "contacts/ContactStore.h"
-#include "contacts/ContactTransfer.h"
-#include "contacts/frmChatContactList.h"
-#include "settings/Settings.h"
+#include "ui/app/Windows.h"
+#include "ui/app/frmToolbar1.h"
+#include "core/contacts/ContactStore.h"
+#include "ui/contacts/ContactTransfer.h"
+#include "ui/contacts/frmChatContactList.h"
+#include "core/settings/Settings.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
 

@@ -7,10 +7,10 @@
 // turns, and the ratio of the medians (see BackupsSideBySide).
 // Usage: bench_contacts [--write <file>]   (--write only writes the file)
 //        bench_contacts --backups [runs]
-#include "contacts/ContactStore.h"
-#include "files/Backups.h"
-#include "files/PreviousVersions.h"
-#include "platform/AtomicFile.h"
+#include "core/contacts/ContactStore.h"
+#include "core/files/Backups.h"
+#include "core/files/PreviousVersions.h"
+#include "core/platform/AtomicFile.h"
 #include "support/FakePlatform.h"
 
 #include <QCoreApplication>

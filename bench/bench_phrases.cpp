@@ -5,9 +5,9 @@
 // - save: SaveListboxToFile beside a bare QSaveFile write of the same bytes.
 // Each figure is the median (and the least) of several runs, taken in turns.
 // Run: build/bench/bench_phrases [runs]   (any Qt platform: offscreen, xcb)
-#include "files/ListBoxFiles.h"
-#include "phrases/frmPhrases.h"
-#include "settings/Settings.h"
+#include "ui/widgets/ListBoxFiles.h"
+#include "ui/phrases/frmPhrases.h"
+#include "core/settings/Settings.h"
 #include "support/FakePlatform.h"
 
 #include <QApplication>

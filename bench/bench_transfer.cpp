@@ -3,10 +3,10 @@
 // accented names, one in five with two reserved fields set). Each figure is
 // the median of several runs; the target is one second each.
 // Usage: bench_transfer
-#include "contacts/ContactCsv.h"
-#include "contacts/VCard.h"
-#include "contacts/ContactStore.h"
-#include "files/Exchange.h"
+#include "core/contacts/ContactCsv.h"
+#include "core/contacts/VCard.h"
+#include "core/contacts/ContactStore.h"
+#include "core/exchange/Exchange.h"
 #include "../fuzz/QuietPlatform.h"
 
 #include <QCoreApplication>

@@ -2,10 +2,10 @@
 // loader, and checks what they make of them against a plain reading of the
 // same bytes: every non-blank line is one contact, parsed field by field, and
 // a table that was read completely saves and reads back unchanged.
-#include "contacts/ContactStore.h"
+#include "core/contacts/ContactStore.h"
 #include "QuietPlatform.h"
-#include "platform/Platform.h"
-#include "platform/TextCodec.h"
+#include "core/platform/Platform.h"
+#include "core/platform/TextCodec.h"
 
 #include <QDir>
 #include <QFile>

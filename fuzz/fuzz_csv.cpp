@@ -5,8 +5,8 @@
 // - the contacts and skip notes stay within their bounds;
 // - writing the contacts read as CSV and reading that again gives the same
 //   contacts, with nothing skipped.
-#include "contacts/ContactCsv.h"
-#include "contacts/ContactStore.h"
+#include "core/contacts/ContactCsv.h"
+#include "core/contacts/ContactStore.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // The INI editor on arbitrary bytes: reading never crashes, and a value
 // written is the value read back, with every byte before the changed line
 // kept. Works on bytes in memory only (no platform, no files).
-#include "platform/IniFile.h"
+#include "core/platform/IniFile.h"
 
 #include <cstdint>
 #include <cstdlib>

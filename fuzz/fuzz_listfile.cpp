@@ -6,9 +6,9 @@
 // - saving that list and loading it again gives the same items (unless the
 //   first item begins with U+FEFF, which at the start of a file is taken for
 //   the file's byte-order mark).
-#include "files/ListFiles.h"
+#include "core/files/ListFiles.h"
 #include "QuietPlatform.h"
-#include "platform/Platform.h"
+#include "core/platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QFile>

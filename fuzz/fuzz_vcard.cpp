@@ -3,8 +3,8 @@
 // - the contacts and skip notes stay within their bounds;
 // - writing the contacts read as vCard and reading that again gives the
 //   same contacts, field for field, with nothing skipped.
-#include "contacts/ContactStore.h"
-#include "contacts/VCard.h"
+#include "core/contacts/ContactStore.h"
+#include "core/contacts/VCard.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,6 +1,6 @@
 #include "support/FakePlatform.h"
 
-#include "platform/Fonts.h"
+#include "ui/desktop/Fonts.h"
 
 #include <QCoreApplication>
 #include <QWidget>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/Desktop.h"
+#include "ui/desktop/Desktop.h"
 #include "support/FakeSystem.h"
 
 // The whole platform for window tests: the core's recording fake plus the

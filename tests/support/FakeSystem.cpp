@@ -1,6 +1,6 @@
 #include "support/FakeSystem.h"
 
-#include "platform/IniFile.h"
+#include "core/platform/IniFile.h"
 
 FakeSystem::FakeSystem() { m_previous = SetPlatform(this); }
 

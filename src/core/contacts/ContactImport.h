@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/contacts/ContactRecord.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <array>
+#include <vector>
+
+// What reading an address-book file (vCard or CSV) gave.
+struct ContactImport {
+    // The cards or rows read, in file order; their ID (field 0) is empty.
+    std::vector<ContactRecord> contacts;
+    // One entry per card or row skipped, "line 40: <why>".
+    QStringList unreadable;
+};
+
+// The rule for duplicates on import: the same chat name, real name and
+// e-mail address, letter case ignored.
+bool SameContact(const ContactRecord& a, const ContactRecord& b);
+
+// Shared by the vCard and CSV readers.
+namespace ContactImportDetail {
+
+// A field never holds a character below code 32: a line break (CR LF, CR or
+// LF) becomes one blank and every other control character is dropped, and so
+// is U+FEFF (a byte-order mark, which decoding drops only at a value's start).
+QString CleanText(QStringView text);
+
+// Longest text a contact may hold: the contact file's lines are at most
+// 32767 characters, 82 of them delimiters.
+constexpr qsizetype kMaxContactChars = 32767 - ContactField::Count;
+// A value of more bytes than this can never fit into a contact, however it is
+// encoded (up to 4 bytes a character in UTF-8, tripled by quoted-printable),
+// so it is not decoded at all.
+constexpr qsizetype kMaxValueBytes = kMaxContactChars * 12;
+
+// Byte-order marks: a UTF-8 one is dropped; UTF-16 text is turned into UTF-8.
+QByteArray WithoutByteOrderMark(const QByteArray& bytes);
+
+// Collects what a reader makes of a file, keeping memory bounded whatever the
+// input: at most MaxContacts contacts and a few hundred skip notes.
+class Sink {
+public:
+    explicit Sink(ContactImport& out) : m_out(out) {}
+    // Adds a contact made of `fields` (field 0 is ignored). A contact that
+    // holds none of the fields, or more text than a contact can hold, is
+    // listed as skipped instead. Returns false when the table is full: the
+    // reader stops there.
+    bool Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
+             const char* what);
+    void Skip(qsizetype line, const QString& why);
+    // Whether a skip note would still be kept (not only counted): callers
+    // skip building costly notes otherwise.
+    bool Noting() const;
+    // Adds the count of skip notes left out. Call once at the end.
+    void Finish();
+
+private:
+    ContactImport& m_out;
+    qsizetype m_leftOut = 0;
+    bool m_full = false;
+};
+
+} // namespace ContactImportDetail

@@ -1,0 +1,293 @@
+#include "core/contacts/ContactRecord.h"
+
+#include <cstdint>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+constexpr char kEnd = '\xFF';
+constexpr uint64_t kOnes = 0x0101010101010101ull;
+constexpr uint64_t kHigh = 0x8080808080808080ull;
+
+// The shared buffer of an empty record: copies only take a reference.
+const QByteArray& EmptyData()
+{
+    static const QByteArray data(ContactField::Count, kEnd);
+    return data;
+}
+
+inline uint64_t Load(const char* p)
+{
+    uint64_t w;
+    std::memcpy(&w, p, 8);
+    return w;
+}
+
+inline void Store(char* p, uint64_t w) { std::memcpy(p, &w, 8); }
+
+// Eight bytes at a time: 0x80 in every byte equal to b, 0 in the others.
+inline uint64_t BytesEqual(uint64_t w, char b)
+{
+    const uint64_t x = w ^ (kOnes * static_cast<unsigned char>(b));
+    return ~(((x & ~kHigh) + ~kHigh) | x | ~kHigh);
+}
+
+// True when every byte is below 0x80, leaving aside the byte `allowed`.
+bool IsSevenBit(QByteArrayView bytes, char allowed)
+{
+    const char* p = bytes.data();
+    const qsizetype n = bytes.size();
+    uint64_t high = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t w = Load(p + i);
+        high |= w & kHigh & ~BytesEqual(w, allowed);
+    }
+    for (; i < n; ++i)
+        if (p[i] != allowed)
+            high |= static_cast<unsigned char>(p[i]) & 0x80;
+    return high == 0;
+}
+
+// How many bytes equal the delimiter.
+int CountBytes(const char* p, qsizetype n, char delimiter)
+{
+    int count = 0;
+    qsizetype i = 0;
+    for (; i + 8 <= n; i += 8)
+        count += int(((BytesEqual(Load(p + i), delimiter) >> 7) * kOnes) >> 56);
+    for (; i < n; ++i)
+        count += p[i] == delimiter;
+    return count;
+}
+
+// Where a line is cut: just after its 82nd delimiter, or its end when it has
+// fewer; `found` is how many delimiters lie before the cut.
+template <typename Char>
+qsizetype CutAfter(const Char* p, qsizetype n, Char delimiter, int count, int& found)
+{
+    if (count <= ContactField::Count) {
+        found = count;
+        return n;
+    }
+    found = 0;
+    for (qsizetype i = 0;; ++i)
+        if (p[i] == delimiter && ++found == ContactField::Count)
+            return i + 1;
+}
+
+// A byte of a 7-bit record as its search line has it.
+inline char Folded(char c)
+{
+    return c == kEnd ? ' ' : (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
+
+// Whether the folded text holds the needle at position i (its first byte
+// already matched).
+inline bool FoldedMatchAt(const char* text, qsizetype i, QByteArrayView needle)
+{
+    for (qsizetype k = 1; k < needle.size(); ++k)
+        if (Folded(text[i + k]) != needle[k])
+            return false;
+    return true;
+}
+
+} // namespace
+
+ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Count)
+{
+    static quint64 lastSerial = 0;
+    m_serial = ++lastSerial;
+}
+
+qsizetype ContactRecord::LineLength() const
+{
+    // Every byte but a UTF-8 continuation byte starts a character; each
+    // field's end byte stands for its delimiter.
+    qsizetype n = 0;
+    for (char c : Text())
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
+std::pair<qsizetype, qsizetype> ContactRecord::Span(int index) const
+{
+    const char* base = m_data.constData();
+    const char* end = base + m_split;
+    const char* p = base;
+    for (int i = 0; i < index; ++i)
+        p = static_cast<const char*>(std::memchr(p, kEnd, end - p)) + 1;
+    const char* e = static_cast<const char*>(std::memchr(p, kEnd, end - p));
+    return {p - base, e - base};
+}
+
+QString ContactRecord::Field(int index) const
+{
+    if (index < 0 || index >= ContactField::Count)
+        return QString();
+    const auto [b, e] = Span(index);
+    return QString::fromUtf8(m_data.constData() + b, e - b);
+}
+
+void ContactRecord::SetField(int index, const QString& text)
+{
+    if (index < 0 || index >= ContactField::Count)
+        return;
+    const auto [b, e] = Span(index);
+    const QByteArray utf8 = text.toUtf8();
+    if (QByteArrayView(m_data).sliced(b, e - b) == utf8)
+        return;
+    QByteArray next;
+    next.reserve(m_split - (e - b) + utf8.size());
+    next.append(m_data.constData(), b).append(utf8).append(m_data.constData() + e, m_split - e);
+    SetText(next);
+}
+
+void ContactRecord::Clear()
+{
+    m_data = EmptyData();
+    m_split = ContactField::Count;
+}
+
+void ContactRecord::SetText(QByteArrayView text)
+{
+    const qsizetype n = text.size();
+    m_split = n;
+    if (IsSevenBit(text, kEnd)) {
+        m_data = text.toByteArray();
+        return;
+    }
+    QByteArray joined = text.toByteArray();
+    joined.replace(kEnd, ' ');
+    const QByteArray search = QString::fromUtf8(joined).toUpper().toUtf8();
+    QByteArray data;
+    data.reserve(n + search.size());
+    data.append(text).append(search);
+    m_data = std::move(data);
+}
+
+void ContactRecord::AssignLine(QStringView line, QChar delimiter)
+{
+    int count = 0;
+    for (QChar c : line)
+        count += c == delimiter;
+    int found = 0;
+    const qsizetype cut = CutAfter(line.utf16(), line.size(), delimiter.unicode(), count, found);
+    const QStringView used = line.first(cut);
+    QByteArray text;
+    if (delimiter.unicode() < 0x80) {
+        // An ASCII delimiter is one byte in UTF-8 and no other character
+        // contains that byte.
+        text = used.toUtf8();
+        text.replace(char(delimiter.unicode()), kEnd);
+    } else {
+        qsizetype start = 0;
+        for (int k = 0; k < found; ++k) {
+            const qsizetype end = used.indexOf(delimiter, start);
+            text.append(used.sliced(start, end - start).toUtf8()).append(kEnd);
+            start = end + 1;
+        }
+        text.append(used.sliced(start).toUtf8());
+    }
+    text.append(ContactField::Count - found, kEnd);
+    SetText(text);
+}
+
+bool ContactRecord::AssignAsciiLine(QByteArrayView line, char delimiter)
+{
+    if (!IsSevenBit(line, '\0'))
+        return false;
+    const char* p = line.data();
+    int found = 0;
+    const qsizetype cut =
+        CutAfter(p, line.size(), delimiter, CountBytes(p, line.size(), delimiter), found);
+    const qsizetype size = cut + (ContactField::Count - found);
+    QByteArray data(size, Qt::Uninitialized);
+    char* text = data.data();
+    qsizetype i = 0;
+    for (; i + 8 <= cut; i += 8) {
+        const uint64_t w = Load(p + i);
+        Store(text + i, w | ((BytesEqual(w, delimiter) >> 7) * 0xFF));
+    }
+    for (; i < cut; ++i)
+        text[i] = p[i] == delimiter ? kEnd : p[i];
+    std::memset(text + cut, kEnd, size_t(size - cut));
+    m_data = std::move(data);
+    m_split = size;
+    return true;
+}
+
+bool ContactRecord::SearchLineContains(QByteArrayView needle, bool needleIs7Bit) const
+{
+    if (m_split < m_data.size()) {
+        const QByteArrayView line = QByteArrayView(m_data).sliced(m_split);
+        return memmem(line.data(), size_t(line.size()), needle.data(), size_t(needle.size()));
+    }
+    // A 7-bit record upper-cases to 7-bit text only.
+    if (needle.isEmpty() || !needleIs7Bit || needle.size() > m_split)
+        return needle.isEmpty();
+    const char* text = m_data.constData();
+    const qsizetype starts = m_split - needle.size() + 1; // possible start positions
+    const char first = needle[0];
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i end = _mm_set1_epi8(kEnd);
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i beforeA = _mm_set1_epi8('a' - 1);
+    const __m128i afterZ = _mm_set1_epi8('z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i wanted = _mm_set1_epi8(first);
+    for (; i + 16 <= starts; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        // 0xFF is negative as a signed byte, so it never counts as a letter.
+        const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmplt_epi8(v, afterZ));
+        const __m128i upper = _mm_sub_epi8(v, _mm_and_si128(lower, caseBit));
+        const __m128i ends = _mm_cmpeq_epi8(v, end);
+        const __m128i folded =
+            _mm_or_si128(_mm_andnot_si128(ends, upper), _mm_and_si128(ends, space));
+        unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(folded, wanted)));
+        while (hits) {
+            if (FoldedMatchAt(text, i + __builtin_ctz(hits), needle))
+                return true;
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; i < starts; ++i)
+        if (Folded(text[i]) == first && FoldedMatchAt(text, i, needle))
+            return true;
+    return false;
+}
+
+void ContactRecord::AppendUtf8Line(QByteArray& out, char delimiter) const
+{
+    const qsizetype at = out.size();
+    AppendText(out);
+    EndsToDelimiter(out.data() + at, m_split, delimiter);
+}
+
+void ContactRecord::EndsToDelimiter(char* p, qsizetype n, char delimiter)
+{
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i end = _mm_set1_epi8(kEnd);
+    const __m128i with = _mm_set1_epi8(delimiter);
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+        const __m128i ends = _mm_cmpeq_epi8(v, end);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + i),
+                         _mm_or_si128(_mm_andnot_si128(ends, v), _mm_and_si128(ends, with)));
+    }
+#endif
+    const uint64_t with8 = kOnes * static_cast<unsigned char>(delimiter);
+    for (; i + 8 <= n; i += 8) {
+        const uint64_t w = Load(p + i);
+        const uint64_t ends = (BytesEqual(w, kEnd) >> 7) * 0xFF;
+        Store(p + i, (w & ~ends) | (with8 & ends));
+    }
+    for (; i < n; ++i)
+        p[i] = p[i] == kEnd ? delimiter : p[i];
+}

@@ -1,0 +1,581 @@
+#include "core/contacts/ContactStore.h"
+
+#include "core/files/ErrorLog.h"
+#include "core/files/PreviousVersions.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/Platform.h"
+#include "core/platform/TextCodec.h"
+
+#include <QDate>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <new>
+
+ContactStoreValues ContactStore;
+
+// The one writer of the table's unsaved mark.
+struct StoreProcedures {
+    static void MarkUnsaved(bool unsaved) { ContactStore.Unsaved.m_set = unsaved; }
+};
+
+namespace {
+
+// The table's positions and a line's character positions were 16-bit
+// numbers in the file's first home; files beyond those limits are read but
+// never written over.
+constexpr int kMaxLineLength = MaxContactLineLength;
+constexpr int kMaxLines = MaxContacts;
+// No honest address book comes near this; anything larger is not read into
+// memory whole.
+constexpr qint64 kMaxFileBytes = MaxContactFileBytes;
+constexpr qint64 kReadChunk = qint64(4) << 20;
+constexpr qsizetype kWriteChunk = qsizetype(1) << 20;
+constexpr char kFileDelimiter = char(31);
+
+void Report(const QString& message) { ReportFailure(message); }
+
+QString ReadError(const QString& reason)
+{
+    return QStringLiteral("Could not read the contacts from ") + ContactStore.ContactFilePath +
+           QStringLiteral(": ") + reason;
+}
+
+// Keeps the file as it is for the rest of the run; the first reason counts.
+void MakeReadOnly(const QString& reason)
+{
+    if (ContactStore.ReadOnly)
+        return;
+    ContactStore.ReadOnly = true;
+    ContactStore.ReadOnlyReason = reason;
+    Report(reason + QStringLiteral(".\nThe contact file will not be changed until Banterly is "
+                                   "started again."));
+}
+
+void RefuseSave(const QString& what)
+{
+    Report(what + ContactStore.ReadOnlyReason);
+}
+
+QString OutOfMemory() { return QStringLiteral("not enough memory"); }
+
+bool IsBlank(QByteArrayView line)
+{
+    for (char c : line)
+        if (c != ' ')
+            return false;
+    return true;
+}
+
+bool IsBlank(QStringView line)
+{
+    for (QChar c : line)
+        if (c != u' ')
+            return false;
+    return true;
+}
+
+
+// Turns the bytes of the contact file into table rows. Lines end with CR LF,
+// LF or CR; empty and space-only lines are skipped.
+class ContactFileReader {
+public:
+    explicit ContactFileReader(std::vector<ContactRecord>& table) : m_table(table) {}
+
+    // Reads every line of a block that ends at a line end (or the file's
+    // end). Returns false once no more lines may be read.
+    bool ReadBlock(QByteArrayView block)
+    {
+        const char* p = block.data();
+        const char* end = p + block.size();
+        while (p < end) {
+            const char* lf = static_cast<const char*>(std::memchr(p, '\n', end - p));
+            const char* lineEnd = lf ? lf : end;
+            const char* next = lf ? lf + 1 : end;
+            // A CR ends a line too; CR LF is one line end.
+            while (const char* cr = static_cast<const char*>(std::memchr(p, '\r', lineEnd - p))) {
+                if (!ReadLine(QByteArrayView(p, cr - p)))
+                    return false;
+                p = cr + 1;
+            }
+            if (!ReadLine(QByteArrayView(p, lineEnd - p)))
+                return false;
+            p = next;
+        }
+        return true;
+    }
+
+private:
+    bool ReadLine(QByteArrayView bytes)
+    {
+        if (bytes.isEmpty() || (bytes.front() == ' ' && IsBlank(bytes)))
+            return true;
+        if (Count() == kMaxLines) {
+            MakeReadOnly(QStringLiteral("The contact file ") + ContactStore.ContactFilePath +
+                         QStringLiteral(" holds more than %1 contacts; only the first %1 were read")
+                             .arg(kMaxLines));
+            return false;
+        }
+        ContactRecord& record = m_table.emplace_back();
+        qsizetype length = bytes.size();
+        if (!record.AssignAsciiLine(bytes, kFileDelimiter)) {
+            const QString line = DecodeLine(bytes);
+            if (IsBlank(QStringView(line))) {
+                m_table.pop_back();
+                return true;
+            }
+            length = CharacterCount(line);
+            ParseContactLine(record, line, ContactDelimiter);
+        }
+        if (length > kMaxLineLength)
+            MakeReadOnly(QStringLiteral("Line %1 of the contact file ").arg(Count()) +
+                         ContactStore.ContactFilePath +
+                         QStringLiteral(" is longer than %1 characters").arg(kMaxLineLength));
+        return true;
+    }
+
+    int Count() const { return int(m_table.size()) - 1; }
+
+    std::vector<ContactRecord>& m_table;
+};
+
+// Reads the file block by block, each block ending at a line end, so only
+// a few megabytes of raw bytes are held at any time.
+void ReadContactFile(QFile& file, std::vector<ContactRecord>& table)
+{
+    ContactFileReader reader(table);
+    const qint64 size = file.size();
+    if (size > 0)
+        table.reserve(size_t(std::min<qint64>(size / 128, kMaxLines)) + 2);
+    // A small file is read in one go (the extra byte meets its end).
+    const qint64 chunk = size > 0 ? std::clamp<qint64>(size + 1, 4096, kReadChunk) : 65536;
+    QByteArray buffer;
+    qsizetype held = 0;   // bytes of an unfinished line at the front of the buffer
+    qint64 total = 0;
+    for (;;) {
+        if (buffer.size() < held + chunk)
+            buffer.resize(held + chunk);
+        const qint64 got = file.read(buffer.data() + held, chunk);
+        if (got < 0) {
+            MakeReadOnly(ReadError(file.errorString()));
+            return;
+        }
+        total += got;
+        const bool tooLarge = total > kMaxFileBytes;
+        const bool last = got == 0 || tooLarge;
+        const qsizetype filled = held + got;
+        qsizetype blockEnd = filled;
+        if (!last) {
+            // The held bytes hold no line end, so only the new ones are searched.
+            const void* lf = memrchr(buffer.constData() + held, '\n', size_t(got));
+            blockEnd = lf ? static_cast<const char*>(lf) - buffer.constData() + 1 : 0;
+        }
+        if (!reader.ReadBlock(QByteArrayView(buffer.constData(), blockEnd)))
+            return;
+        if (tooLarge) {
+            MakeReadOnly(QStringLiteral("The contact file ") + ContactStore.ContactFilePath +
+                         QStringLiteral(" is larger than %1 MB and was not read completely")
+                             .arg(kMaxFileBytes >> 20));
+            return;
+        }
+        if (last)
+            return;
+        held = filled - blockEnd;
+        std::memmove(buffer.data(), buffer.constData() + blockEnd, size_t(held));
+    }
+}
+
+bool WriteSample(const QString& path)
+{
+    ContactRecord sample;
+    sample.SetField(ContactField::ContactID, QStringLiteral("CHAT0000001"));
+    sample.SetField(ContactField::ChatName, QStringLiteral("Programmer"));
+    sample.SetField(ContactField::RealName, QStringLiteral("Sam"));
+    sample.SetField(ContactField::Email, QStringLiteral("sam@example.org"));
+    sample.SetField(ContactField::Website, QStringLiteral("http://www.example.org/"));
+    sample.SetField(ContactField::MetAt, QStringLiteral("http://chat.example.org/"));
+    return WriteFileAtomically(path, EncodeLine(ContactToLine(sample, ContactDelimiter)) + "\r\n");
+}
+
+// Why the loader would refuse the table, or the empty text.
+QString Unloadable()
+{
+    const int count = ContactStore.ContactCount;
+    if (count > kMaxLines)
+        return QStringLiteral("the address book holds %1 contacts, more than the %2 a contact "
+                              "file can hold")
+            .arg(count)
+            .arg(kMaxLines);
+    return QString();
+}
+
+QString LineTooLong(int position)
+{
+    return QStringLiteral("contact %1 would be a line longer than %2 characters, which could "
+                          "not be read again")
+        .arg(position)
+        .arg(kMaxLineLength);
+}
+
+// Writes the table through an opened writer; the empty text on success,
+// otherwise the reason.
+QString WriteTable(AtomicWriter& file)
+{
+    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
+    QByteArray block;
+    block.reserve(kWriteChunk + 64 * 1024);
+    for (int i = 1; i <= count; ++i) {
+        const ContactRecord& record = ContactStore.Contacts[i];
+        // A last guard: the program never writes a line the loader refuses.
+        if (!record.LineFits(kMaxLineLength))
+            return LineTooLong(i);
+        record.AppendText(block);
+        block.append("\r\n", 2);
+        if (block.size() >= kWriteChunk || i == count) {
+            ContactRecord::EndsToDelimiter(block.data(), block.size(), kFileDelimiter);
+            if (!file.Write(block))
+                return file.Error().description;
+            block.resize(0);
+        }
+    }
+    if (!file.Commit())
+        return file.Error().description;
+    return QString();
+}
+
+} // namespace
+
+QString ContactToLine(const ContactRecord& record, QChar delimiter)
+{
+    if (delimiter.unicode() < 0x80) {
+        QByteArray line;
+        record.AppendUtf8Line(line, char(delimiter.unicode()));
+        return QString::fromUtf8(line);
+    }
+    QString line;
+    for (int i = 0; i < ContactField::Count; ++i)
+        line.append(record.Field(i)).append(delimiter);
+    return line;
+}
+
+void ParseContactLine(ContactRecord& record, QStringView line, QChar delimiter)
+{
+    record.AssignLine(line, delimiter);
+}
+
+QString ContactIdFor(int position, const QDate& date)
+{
+    return QStringLiteral("CHAT%1%2%3")
+        .arg(date.month())
+        .arg(date.day())
+        .arg(position, 3, 10, QLatin1Char('0'));
+}
+
+void LoadContacts()
+{
+    ContactStore.ReadOnly = false;
+    ContactStore.ReadOnlyReason.clear();
+    const QString path = ContactStore.ContactFilePath;
+    std::vector<ContactRecord> table(1);
+    try {
+        if (path.isEmpty()) {
+            MakeReadOnly(QStringLiteral("No contact file is named in the settings"));
+        } else if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink() && !WriteSample(path)) {
+            // Nothing is lost: there was no file. Later saves try again.
+            Report(QStringLiteral("Could not create the contact file ") + path);
+        } else if (const QFileInfo info(path); info.exists() && !info.isFile()) {
+            // A folder, a pipe, a socket or a device: never opened, since
+            // opening a pipe would wait for a writer, and never written over.
+            MakeReadOnly(ReadError(QStringLiteral("it is not a regular file")));
+        } else {
+            QFile file(path);
+            if (!file.open(QIODevice::ReadOnly))
+                MakeReadOnly(ReadError(file.errorString()));
+            else
+                ReadContactFile(file, table);
+            RememberDataFile(path);
+        }
+    } catch (const std::exception&) {
+        MakeReadOnly(ReadError(OutOfMemory()));
+    }
+    table.emplace_back(); // the spare slot
+    ContactStore.Contacts = std::move(table);
+    ContactStore.ContactCount = static_cast<int16_t>(ContactStore.Contacts.size() - 2);
+    ContactStore.CurrentContact = std::min(ContactStore.CurrentContact, ContactStore.ContactCount);
+    ContactStore.ContactsChanged = false;
+    StoreProcedures::MarkUnsaved(false);
+}
+
+bool SaveContacts()
+{
+    if (ContactStore.ReadOnly) {
+        RefuseSave(QStringLiteral("The contacts were not saved: "));
+        StoreProcedures::MarkUnsaved(true);
+        return false;
+    }
+    const QString& path = ContactStore.ContactFilePath;
+    QString reason = Unloadable();
+    if (reason.isEmpty()) {
+        try {
+            const QDate today = platform().Now().date();
+            const int numbered = std::min<int>({ContactStore.ContactCount, 999,
+                                                int(ContactStore.Contacts.size()) - 1});
+            for (int i = 1; i <= numbered; ++i)
+                ContactStore.Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
+            AtomicWriter file(path, PreviousVersion::Keep);
+            reason = file.Open() ? WriteTable(file) : file.Error().description;
+        } catch (const std::exception&) {
+            reason = OutOfMemory();
+        }
+    }
+    if (reason.isEmpty()) {
+        StoreProcedures::MarkUnsaved(false);
+        return true;
+    }
+    Report(QStringLiteral("Could not save the contacts to ") + path + QStringLiteral(": ") + reason);
+    StoreProcedures::MarkUnsaved(true);
+    return false;
+}
+
+bool ContactTableUnsaved() { return ContactStore.Unsaved.IsSet(); }
+
+bool SaveUnsavedContacts() { return !ContactTableUnsaved() || SaveContacts(); }
+
+int16_t FindContact(int first, int last, const QString& text)
+{
+    const QByteArray needle = text.toUpper().toUtf8();
+    first = std::max(first, 1);
+    last = std::min({last, int(ContactStore.ContactCount), int(ContactStore.Contacts.size()) - 1});
+    const bool sevenBit = std::all_of(needle.begin(), needle.end(),
+                                      [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const auto& contacts = ContactStore.Contacts;
+    for (int i = first; i <= last; ++i) {
+        if (needle.isEmpty() || contacts[i].SearchLineContains(needle, sevenBit)) {
+            ContactStore.CurrentContact = static_cast<int16_t>(i);
+            return static_cast<int16_t>(i);
+        }
+    }
+    platform().Beep();
+    return 0;
+}
+
+bool DeleteContact(int position)
+{
+    if (ContactStore.ReadOnly) {
+        RefuseSave(QStringLiteral("The contact was not deleted: "));
+        return false;
+    }
+    const int count = ContactStore.ContactCount;
+    if (position < 1 || position > count || size_t(count) >= ContactStore.Contacts.size())
+        return false;
+    auto& c = ContactStore.Contacts;
+    std::move(c.begin() + position + 1, c.begin() + count + 1, c.begin() + position);
+    // The vacated slot keeps no hidden copy of a contact, nor its serial.
+    c[count] = ContactRecord();
+    ContactStore.ContactCount--;
+    if (ContactStore.CurrentContact > ContactStore.ContactCount)
+        ContactStore.CurrentContact = ContactStore.ContactCount;
+    StoreProcedures::MarkUnsaved(true);
+    SaveContacts();  // a failure has been reported; the next save tries again
+    return true;
+}
+
+bool AddContact()
+{
+    if (ContactStore.ContactCount >= MaxContacts) {
+        Report(QStringLiteral("The address book is full (%1 contacts).").arg(MaxContacts));
+        return false;
+    }
+    try {
+        // The new contact and, above it, the spare slot.
+        ContactStore.Contacts.resize(size_t(ContactStore.ContactCount) + 3);
+    } catch (const std::exception&) {
+        Report(QStringLiteral("The contact could not be added: ") + OutOfMemory());
+        return false;
+    }
+    ContactStore.ContactCount++;
+    ContactStore.CurrentContact = ContactStore.ContactCount;
+    // A new contact, not a leftover copy of a deleted one.
+    ContactStore.Contacts[ContactStore.CurrentContact] = ContactRecord();
+    ClearCurrentContact();
+    StoreProcedures::MarkUnsaved(true);
+    return true;
+}
+
+void ClearCurrentContact()
+{
+    const int current = ContactStore.CurrentContact;
+    if (current < 0 || size_t(current) >= ContactStore.Contacts.size())
+        return;
+    ContactRecord& r = ContactStore.Contacts[current];
+    for (int f : ContactField::CardFields)
+        r.SetField(f, QString());
+}
+
+namespace {
+// The longest ID a save gives ("CHAT" + month + day + three digits).
+constexpr qsizetype kLongestSavedId = 11;
+
+// A record's line length once a save has renumbered its ID.
+qsizetype SavedLineLength(const ContactRecord& record)
+{
+    const qsizetype id = CharacterCount(record.Field(ContactField::ContactID));
+    return record.LineLength() - id + std::max(id, kLongestSavedId);
+}
+} // namespace
+
+AddedContacts AddContacts(std::vector<ContactRecord> records)
+{
+    AddedContacts result;
+    if (ContactStore.ReadOnly) {
+        result.failure = QStringLiteral("the contact file cannot be changed: ") +
+                         ContactStore.ReadOnlyReason;
+        return result;
+    }
+    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
+    // Duplicates are found by a key of the three fields, folded.
+    auto key = [](const ContactRecord& r) {
+        return r.Field(ContactField::ChatName).toCaseFolded() + QChar(31) +
+               r.Field(ContactField::RealName).toCaseFolded() + QChar(31) +
+               r.Field(ContactField::Email).toCaseFolded();
+    };
+    QSet<QString> known;
+    known.reserve(count + qsizetype(records.size()));
+    for (int i = 1; i <= count; ++i)
+        known.insert(key(ContactStore.Contacts[i]));
+    std::vector<ContactRecord> fresh;
+    for (ContactRecord& r : records) {
+        r.SetField(ContactField::ContactID, QString());
+        if (SavedLineLength(r) > kMaxLineLength) {
+            ++result.tooLong;
+            continue;
+        }
+        const QString k = key(r);
+        if (known.contains(k)) {
+            ++result.duplicates;
+            continue;
+        }
+        known.insert(k);
+        fresh.push_back(std::move(r));
+    }
+    if (count + qsizetype(fresh.size()) > kMaxLines) {
+        result.failure = QStringLiteral("the address book would hold %1 contacts, more than the "
+                                        "%2 it can hold")
+                             .arg(count + qsizetype(fresh.size()))
+                             .arg(kMaxLines);
+        return result;
+    }
+    if (fresh.empty()) {
+        result.saved = true;
+        return result;
+    }
+    const bool wasUnsaved = ContactTableUnsaved();
+    const int16_t oldCount = ContactStore.ContactCount;
+    try {
+        ContactStore.Contacts.resize(size_t(count) + fresh.size() + 2);
+    } catch (const std::exception&) {
+        result.failure = OutOfMemory();
+        return result;
+    }
+    std::move(fresh.begin(), fresh.end(), ContactStore.Contacts.begin() + count + 1);
+    ContactStore.ContactCount = static_cast<int16_t>(count + fresh.size());
+    StoreProcedures::MarkUnsaved(true);
+    if (SaveContacts()) {
+        result.saved = true;
+        result.added = int(fresh.size());
+        return result;
+    }
+    // Nothing changed: the table goes back to what it was.
+    ContactStore.Contacts.resize(size_t(oldCount) + 2);
+    ContactStore.Contacts[size_t(oldCount) + 1] = ContactRecord();
+    ContactStore.ContactCount = oldCount;
+    StoreProcedures::MarkUnsaved(wasUnsaved);
+    result.failure = QStringLiteral("the contact file could not be saved");
+    return result;
+}
+
+int PositionOfContact(quint64 serial)
+{
+    const auto& c = ContactStore.Contacts;
+    const int count = std::min<int>(ContactStore.ContactCount, int(c.size()) - 1);
+    const int current = ContactStore.CurrentContact;
+    if (current >= 1 && current <= count && c[current].Serial() == serial)
+        return current;
+    for (int i = 1; i <= count; ++i)
+        if (c[i].Serial() == serial)
+            return i;
+    return 0;
+}
+
+QString CardTooLongMessage()
+{
+    return QStringLiteral("This contact is too long to be kept: its line in the contact file "
+                          "may hold at most %1 characters. Shorten the notes or another field, "
+                          "then save again.")
+        .arg(kMaxLineLength);
+}
+
+qsizetype CardTextRoom(quint64 serial)
+{
+    ContactRecord others;
+    if (const int position = PositionOfContact(serial)) {
+        others = ContactStore.Contacts[position];
+        for (int f : ContactField::CardFields)
+            others.SetField(f, QString());
+    }
+    return std::max<qsizetype>(0, kMaxLineLength - SavedLineLength(others));
+}
+
+// Characters, not UTF-16 units: a surrogate pair is one character.
+qsizetype CharacterCount(QStringView text)
+{
+    qsizetype n = text.size();
+    for (QChar c : text)
+        n -= c.isLowSurrogate();
+    return n;
+}
+
+CardWrite WriteCardToContact(quint64 serial, const CardTexts& texts)
+{
+    const int position = PositionOfContact(serial);
+    if (position == 0)
+        return CardWrite::Gone;
+    ContactRecord& record = ContactStore.Contacts[position];
+    ContactRecord updated = record;
+    for (size_t i = 0; i < texts.size(); ++i)
+        updated.SetField(ContactField::CardFields[i], StripControlChars(texts[i]));
+    if (updated == record)
+        return CardWrite::Unchanged;
+    if (SavedLineLength(updated) > kMaxLineLength)
+        return CardWrite::TooLong;
+    record = std::move(updated);
+    StoreProcedures::MarkUnsaved(true);
+    return CardWrite::Written;
+}
+
+QString StripControlChars(const QString& text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (QChar c : text)
+        if (c.unicode() >= 32)
+            out += c;
+    return out;
+}
+
+QString ContactListLine(int position)
+{
+    const ContactRecord& r = ContactStore.Contacts[position];
+    QString line = QString::number(position) + QStringLiteral(". ");
+    const QString& chat = r.Field(ContactField::ChatName);
+    const QString& real = r.Field(ContactField::RealName);
+    if (!chat.isEmpty())
+        line += chat;
+    if (!real.isEmpty())
+        line += QStringLiteral("   ( ") + real + QStringLiteral(" )");
+    return line;
+}

@@ -1,0 +1,224 @@
+#include "core/exchange/Exchange.h"
+
+#include "core/contacts/ContactCsv.h"
+#include "core/contacts/ContactStore.h"
+#include "core/contacts/VCard.h"
+#include "core/files/ListFiles.h"
+#include "core/platform/AtomicFile.h"
+#include "core/settings/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSet>
+
+namespace {
+
+// Address books of honest size are far smaller; anything larger is refused
+// rather than read into memory.
+constexpr qint64 kMaxImportBytes = qint64(128) << 20;
+
+enum class Format { Unknown, VCard, Csv };
+
+Format FormatOf(const QString& fileName)
+{
+    const QString suffix = QFileInfo(fileName).suffix().toLower();
+    if (suffix == QStringLiteral("vcf") || suffix == QStringLiteral("vcard"))
+        return Format::VCard;
+    if (suffix == QStringLiteral("csv"))
+        return Format::Csv;
+    return Format::Unknown;
+}
+
+ExchangeResult Fail(ExchangeResult::Status status, const QString& error)
+{
+    ExchangeResult r;
+    r.status = status;
+    r.error = error;
+    return r;
+}
+
+ExchangeResult Done(const QString& summary)
+{
+    ExchangeResult r;
+    r.summary = summary;
+    return r;
+}
+
+QString Shown(const QString& fileName) { return QDir::toNativeSeparators(fileName); }
+
+// Reads a whole file to import. Only a regular file (or a link to one) is
+// opened, so a pipe or a device can never make the program wait.
+bool ReadImportFile(const QString& fileName, QByteArray& bytes, QString& error)
+{
+    const QFileInfo info(fileName);
+    if (!info.exists()) {
+        error = QStringLiteral("there is no file ") + Shown(fileName);
+        return false;
+    }
+    if (!info.isFile()) {
+        error = Shown(fileName) + QStringLiteral(" is not a file");
+        return false;
+    }
+    if (info.size() > kMaxImportBytes) {
+        error = Shown(fileName) + QStringLiteral(" is larger than %1 MB").arg(kMaxImportBytes >> 20);
+        return false;
+    }
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = QStringLiteral("could not read ") + Shown(fileName) + QStringLiteral(": ") +
+                file.errorString();
+        return false;
+    }
+    bytes = file.read(kMaxImportBytes + 1);
+    if (file.error() != QFileDevice::NoError || bytes.size() > kMaxImportBytes) {
+        error = QStringLiteral("could not read all of ") + Shown(fileName);
+        return false;
+    }
+    return true;
+}
+
+ExchangeResult WriteExport(const QString& fileName, const QByteArray& bytes, const QString& summary)
+{
+    OsError error;
+    if (!WriteFileAtomically(fileName, bytes, &error))
+        return Fail(ExchangeResult::Failed, QStringLiteral("could not write ") + Shown(fileName) +
+                                                QStringLiteral(": ") + error.description);
+    return Done(summary);
+}
+
+QString Count(int n, const char* one, const char* many)
+{
+    return QString::number(n) + QLatin1Char(' ') + QString::fromLatin1(n == 1 ? one : many);
+}
+
+} // namespace
+
+bool IsContactExchangeFile(const QString& fileName) { return FormatOf(fileName) != Format::Unknown; }
+
+ExchangeResult RunExchange(const QString& command, const QString& fileName)
+{
+    if (command == QStringLiteral("import-contacts"))
+        return ImportContacts(fileName);
+    if (command == QStringLiteral("export-contacts"))
+        return ExportContacts(fileName);
+    if (command == QStringLiteral("import-phrases"))
+        return ImportPhrases(fileName);
+    if (command == QStringLiteral("export-phrases"))
+        return ExportPhrases(fileName);
+    return Fail(ExchangeResult::BadRequest, QStringLiteral("unknown command: ") + command);
+}
+
+ExchangeResult ExportContacts(const QString& fileName)
+{
+    const Format format = FormatOf(fileName);
+    if (format == Format::Unknown)
+        return Fail(ExchangeResult::BadRequest,
+                    QStringLiteral("the file name must end in .vcf (vCard) or .csv (CSV): ") +
+                        Shown(fileName));
+    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
+    const std::span<const ContactRecord> contacts(ContactStore.Contacts.data() + 1, size_t(std::max(count, 0)));
+    const QByteArray bytes = format == Format::VCard ? ContactsToVCard(contacts) : ContactsToCsv(contacts);
+    return WriteExport(fileName, bytes,
+                       QStringLiteral("Exported ") + Count(count, "contact", "contacts") +
+                           QStringLiteral(" to ") + Shown(fileName) + QLatin1Char('.'));
+}
+
+ExchangeResult ImportContacts(const QString& fileName)
+{
+    const Format format = FormatOf(fileName);
+    if (format == Format::Unknown)
+        return Fail(ExchangeResult::BadRequest,
+                    QStringLiteral("the file name must end in .vcf (vCard) or .csv (CSV): ") +
+                        Shown(fileName));
+    QByteArray bytes;
+    QString error;
+    if (!ReadImportFile(fileName, bytes, error))
+        return Fail(ExchangeResult::Failed, error);
+    ContactImport read;
+    const bool any = format == Format::VCard ? ReadVCards(bytes, read, &error)
+                                             : ReadContactCsv(bytes, read, &error);
+    bytes.clear();
+    if (!any)
+        return Fail(ExchangeResult::Failed, Shown(fileName) +
+                                                QStringLiteral(" holds no address book: ") + error);
+    const int unreadable = int(read.unreadable.size());
+    const AddedContacts added = AddContacts(std::move(read.contacts));
+    if (!added.saved)
+        return Fail(ExchangeResult::Failed, QStringLiteral("nothing was imported: ") + added.failure);
+    QString summary = QStringLiteral("Imported ") + Count(added.added, "contact", "contacts");
+    if (added.duplicates > 0)
+        summary += QStringLiteral(", skipped %1 already in the book").arg(added.duplicates);
+    if (added.tooLong > 0)
+        summary += QStringLiteral(", skipped %1 too long for a contact").arg(added.tooLong);
+    if (unreadable > 0) {
+        const char* item = format == Format::VCard ? "card" : "row";
+        summary += QStringLiteral(", %1 %2 not be read: ")
+                       .arg(Count(unreadable, item, format == Format::VCard ? "cards" : "rows"),
+                            QStringLiteral("could"));
+        summary += read.unreadable.first();
+        if (unreadable > 1)
+            summary += QStringLiteral("; …");
+    }
+    return Done(summary + QLatin1Char('.'));
+}
+
+ExchangeResult ExportPhrases(const QString& fileName)
+{
+    QStringList phrases;
+    // No phrase file yet: nothing to export, an empty list.
+    if (IsListFilePresent(Settings.PhraseListFile) &&
+        LoadListFile(Settings.PhraseListFile, phrases) != ListLoad::Complete)
+        return Fail(ExchangeResult::Failed,
+                    QStringLiteral("the phrase file could not be read completely: ") +
+                        Shown(Settings.PhraseListFile));
+    OsError error;
+    if (!WriteListFile(fileName, phrases, &error, PreviousVersion::Drop))
+        return Fail(ExchangeResult::Failed, QStringLiteral("could not write ") + Shown(fileName) +
+                                                QStringLiteral(": ") + error.description);
+    return Done(QStringLiteral("Exported ") + Count(int(phrases.size()), "phrase", "phrases") +
+                QStringLiteral(" to ") + Shown(fileName) + QLatin1Char('.'));
+}
+
+ExchangeResult ImportPhrases(const QString& fileName)
+{
+    QByteArray bytes;
+    QString error;
+    if (!ReadImportFile(fileName, bytes, error))
+        return Fail(ExchangeResult::Failed, error);
+    bool complete = true;
+    const QStringList incoming = ParseListFile(bytes, &complete);
+    if (!complete)
+        return Fail(ExchangeResult::Failed, Shown(fileName) +
+                                                QStringLiteral(" holds more or longer lines than a "
+                                                               "phrase list can hold"));
+    const QString& path = Settings.PhraseListFile;
+    QStringList phrases;
+    if (IsListFilePresent(path) && LoadListFile(path, phrases) != ListLoad::Complete)
+        return Fail(ExchangeResult::Failed,
+                    QStringLiteral("the phrase file could not be read completely: ") + Shown(path));
+    QSet<QString> known(phrases.cbegin(), phrases.cend());
+    int added = 0, skipped = 0;
+    for (const QString& phrase : incoming) {
+        if (known.contains(phrase)) {
+            ++skipped;
+            continue;
+        }
+        known.insert(phrase);
+        phrases.append(phrase);
+        ++added;
+    }
+    if (phrases.size() > kMaxListItems)
+        return Fail(ExchangeResult::Failed,
+                    QStringLiteral("the phrase list would hold more than %1 phrases").arg(kMaxListItems));
+    if (added > 0) {
+        OsError failure;
+        if (!WriteListFile(path, phrases, &failure))
+            return Fail(ExchangeResult::Failed, QStringLiteral("could not save ") + Shown(path) +
+                                                    QStringLiteral(": ") + failure.description);
+    }
+    QString summary = QStringLiteral("Imported ") + Count(added, "phrase", "phrases");
+    if (skipped > 0)
+        summary += QStringLiteral(", skipped %1 already in the list").arg(skipped);
+    return Done(summary + QLatin1Char('.'));
+}

@@ -1,0 +1,87 @@
+#include "core/files/PreviousVersions.h"
+
+#include "core/files/Backups.h"
+#include "core/files/ErrorLog.h"
+#include "core/files/FileStamp.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/Platform.h"
+
+#include <QDir>
+#include <QHash>
+#include <QSet>
+
+namespace {
+
+class Keeper : public PreviousVersionKeeper {
+public:
+    void BeforeReplace(const QString& fileName) override
+    {
+        // Only a file that is there can be overwritten: one removed from
+        // outside is simply written again.
+        if (m_batchDepth > 0) {
+            if (m_keptInBatch.contains(fileName))
+                return;
+            m_keptInBatch.insert(fileName);
+        }
+        const auto remembered = m_stamps.constFind(fileName);
+        const bool changedOutside = remembered != m_stamps.cend() &&
+                                    StampOfFile(fileName).exists &&
+                                    ChangedOnDisk(*remembered, fileName);
+        OsError error;
+        const QString kept = KeepBackup(fileName, platform().Now(), &error);
+        if (kept.isEmpty() && error.number != 0)
+            LogError(QStringLiteral("Could not keep the previous version of ") + fileName +
+                     QStringLiteral(": ") + error.description);
+        if (!changedOutside)
+            return;
+        QString where = QDir::toNativeSeparators(kept);
+        if (kept.isEmpty())
+            where = QStringLiteral("(no copy could be kept: ") + error.description +
+                    QStringLiteral(")");
+        ReportFailure(QStringLiteral("The file ") + QDir::toNativeSeparators(fileName) +
+                      QStringLiteral(" was changed by another program since Banterly read it. "
+                                     "That version was kept as ") +
+                      where + QStringLiteral("; Banterly now saves its own content there."));
+    }
+
+    void AfterReplace(const QString& fileName) override
+    {
+        if (m_stamps.contains(fileName))
+            m_stamps.insert(fileName, StampOfFile(fileName));
+        // The versions due are removed while the program goes on; what could
+        // not be removed last time (each line names its version) is logged now.
+        const QString failures = PruneBackupsInBackground(fileName, platform().Now());
+        if (!failures.isEmpty())
+            LogError(failures);
+    }
+
+    void Remember(const QString& fileName) { m_stamps.insert(fileName, StampOfFile(fileName)); }
+
+    void BeginBatch() { ++m_batchDepth; }
+    void EndBatch()
+    {
+        if (--m_batchDepth == 0)
+            m_keptInBatch.clear();
+    }
+
+private:
+    QHash<QString, FileStamp> m_stamps;
+    int m_batchDepth = 0;
+    QSet<QString> m_keptInBatch;
+};
+
+Keeper& TheKeeper()
+{
+    static Keeper keeper;
+    return keeper;
+}
+
+} // namespace
+
+void KeepPreviousVersions() { SetPreviousVersionKeeper(&TheKeeper()); }
+
+void RememberDataFile(const QString& fileName) { TheKeeper().Remember(fileName); }
+
+OneVersionPerSave::OneVersionPerSave() { TheKeeper().BeginBatch(); }
+
+OneVersionPerSave::~OneVersionPerSave() { TheKeeper().EndBatch(); }

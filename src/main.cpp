@@ -1,0 +1,127 @@
+#include "core/cli/CommandLine.h"
+#include "ui/app/RemoteCommands.h"
+#include "ui/app/Windows.h"
+#include "ui/app/frmToolbar1.h"
+#include "core/contacts/ContactStore.h"
+#include "core/exchange/Exchange.h"
+#include "core/files/PreviousVersions.h"
+#include "core/platform/AtomicFile.h"
+#include "ui/desktop/QtPlatform.h"
+#include "core/settings/Settings.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+
+namespace {
+
+QStringList Arguments(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return arguments;
+}
+
+void Print(std::FILE* stream, const QString& text)
+{
+    if (!text.isEmpty())
+        std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
+}
+
+// An import or export: carried out by the running copy of the data folder,
+// or here without a window (and without a display) when none runs.
+int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Banterly"));
+    SystemPlatform system;
+    SetPlatform(&system);
+    KeepPreviousVersions();
+    SingleInstance single(system.ProgramFolder());
+    int status;
+    if (!single.Claim()) {
+        status = HandOverToRunningCopy(single, {request.command, {request.file}});
+    } else {
+        LoadSettings();
+        if (request.command.endsWith(QStringLiteral("-contacts")))
+            LoadContacts();
+        const ExchangeResult result = RunExchange(request.command, request.file);
+        Print(stdout, result.summary);
+        if (result.status != ExchangeResult::Done)
+            Print(stderr, QStringLiteral("Banterly: ") + result.error);
+        status = result.status;
+    }
+    SetPreviousVersionKeeper(nullptr);
+    SetPlatform(nullptr);
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    // The command line is read before anything opens a display, so --help,
+    // --version and the imports and exports run without one.
+    const StartRequest request = ParseCommandLine(Arguments(argc, argv));
+    switch (request.action) {
+    case StartRequest::Help:
+        Print(stdout, request.helpText);
+        return 0;
+    case StartRequest::Version:
+        Print(stdout, VersionLine());
+        return 0;
+    case StartRequest::BadUsage:
+        Print(stderr, QStringLiteral("banterly: ") + request.error +
+                          QStringLiteral("\nTry 'banterly --help' for more information."));
+        return 2;
+    case StartRequest::Exchange:
+        return RunExchangeCommand(argc, argv, request);
+    case StartRequest::Run:
+    case StartRequest::Show:
+        break;
+    }
+
+    // On a Wayland session a program can neither place its own windows nor
+    // keep itself above others; run through XWayland unless the user chose.
+    if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "xcb");
+
+    // A file-size limit must show up as a failed write (which is reported and
+    // leaves the old file whole), not end the program.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Banterly"));
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    QtPlatform qtPlatform;
+    SetPlatform(&qtPlatform);
+
+    // One copy per data folder: a later start hands its request to the
+    // running copy (which shows its toolbar, or the window asked for) and
+    // ends.
+    const QString window = request.action == StartRequest::Show ? request.window
+                                                                 : QStringLiteral("toolbar");
+    SingleInstance single(qtPlatform.ProgramFolder());
+    single.SetHandler(RunRemoteCommand);
+    if (!single.Claim()) {
+        const int status = HandOverToRunningCopy(single, {QStringLiteral("show"), {window}});
+        SetPlatform(nullptr);
+        return status;
+    }
+
+    KeepPreviousVersions();
+    SetDesktop(&qtPlatform);
+
+    Toolbar().Load();
+    if (request.action == StartRequest::Show)
+        QTimer::singleShot(0, [window] { ShowWindowNamed(window); });
+    const int rc = app.exec();
+    UnloadAllWindows();
+    SetPreviousVersionKeeper(nullptr);
+    SetDesktop(nullptr);
+    SetPlatform(nullptr);
+    return rc;
+}

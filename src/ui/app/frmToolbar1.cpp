@@ -1,0 +1,311 @@
+#include "ui/app/frmToolbar1.h"
+
+#include "ui/widgets/ToolbarIcons.h"
+#include "ui/desktop/WindowControl.h"
+#include "ui/app/Windows.h"
+#include "core/contacts/ContactStore.h"
+#include "ui/contacts/frmContactDetails.h"
+#include "core/files/ErrorLog.h"
+#include "ui/options/frmOptions.h"
+#include "ui/phrases/PhrasePaste.h"
+#include "ui/phrases/frmPhrases.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/Fonts.h"
+#include "core/platform/Platform.h"
+#include "ui/desktop/Twips.h"
+#include "core/settings/Settings.h"
+
+#include <QCloseEvent>
+#include <QContextMenuEvent>
+#include <QCoreApplication>
+#include <QFontMetrics>
+#include <QMouseEvent>
+#include <QUrl>
+#include <algorithm>
+#include <exception>
+
+QString StartTime;
+int16_t ShowCurrentTime = -1;
+
+namespace {
+const QColor kLightGrey(192, 192, 192);
+const QColor kDarkBlue(0, 0, 192);
+const QColor kRed(255, 0, 0);
+
+// The clock's font size, and the smallest it is drawn at when a text would
+// not fit the toolbar otherwise.
+constexpr int kClockPixels = 11;
+constexpr int kSmallestClockPixels = 8;
+
+struct ButtonSpec {
+    int left;
+    const char* tooltip;
+    QSize iconSize;
+};
+const ButtonSpec kButtons[4] = {
+    {0, "Add new person to Contacts List", {16, 15}},
+    {360, "Find and Record Peoples details", {16, 15}},
+    {720, "List of Phrases to Use in Chatting", {24, 22}},
+    {1080, "Help and Options Setup", {16, 15}},
+};
+} // namespace
+
+void RunStartupStep(const char* what, void (*step)())
+{
+    QString reason;
+    try {
+        step();
+        return;
+    } catch (const std::exception& e) {
+        reason = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        reason = QStringLiteral("unknown error");
+    }
+    const QString message =
+        QStringLiteral("Could not load the %1: %2").arg(QString::fromLatin1(what), reason);
+    LogError(message);
+    platform().MessageBox(message);
+}
+
+frmToolbar1::frmToolbar1()
+{
+    setWindowTitle(QStringLiteral("Banterly"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, kLightGrey);
+    setPalette(pal);
+    setFixedSize(TwipsToPixels(3330), TwipsToPixels(315));
+    // The toolbar is seldom the active window, and its buttons show only
+    // pictures: their tooltips show all the same.
+    setAttribute(Qt::WA_AlwaysShowToolTips);
+
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QToolButton(this);
+        b->setObjectName(QStringLiteral("cmdButton%1").arg(i));
+        b->setGeometry(TwipsRect(kButtons[i].left, 0, 355, 315));
+        b->setToolTip(QString::fromLatin1(kButtons[i].tooltip));
+        b->setIcon(ToolbarIcon(i));
+        b->setIconSize(kButtons[i].iconSize);
+        b->setAutoRaise(false);
+        b->setFocusPolicy(Qt::TabFocus);
+        connect(b, &QToolButton::clicked, this, [this, i] { cmdButton_Click(i); });
+        cmdButton[i] = b;
+    }
+
+    lblTime = new ClockLabel(this);
+    lblTime->setObjectName(QStringLiteral("lblTime"));
+    lblTime->setGeometry(TwipsRect(1620, 90, 915, 195));
+    lblTime->setToolTip(QStringLiteral("Double Click to toggle current time and time started"));
+    lblTime->setAutoFillBackground(true);
+    QFont clockFont(QStringLiteral("MS Sans Serif"));
+    clockFont.setPixelSize(kClockPixels);
+    lblTime->setFont(clockFont);
+    // Measured once the fonts are set up (Load): building a font before the
+    // toolbar is on the screen would load the whole font database first.
+    lblTime->setText(QStringLiteral("12:33:22 PM"));
+    QPalette lp = lblTime->palette();
+    lp.setColor(QPalette::Window, kLightGrey);
+    lblTime->setPalette(lp);
+    SetClockColour(kDarkBlue);
+    connect(lblTime, &ClockLabel::clicked, this, &frmToolbar1::lblTime_Click);
+
+    mnuToolbar = new QMenu(this);
+    mnuToolbar->setObjectName(QStringLiteral("mnuToolbar"));
+    mnuRestore = mnuToolbar->addAction(QStringLiteral("Restore from a Backup\u2026"), this,
+                                       [] { ShowRestore(); });
+    mnuRestore->setObjectName(QStringLiteral("mnuRestore"));
+    struct Exchange {
+        const char* caption;
+        const char* command;
+        bool save;
+        const char* filter;
+        const char* suggested;
+    };
+    static const Exchange kExchanges[4] = {
+        {"Import Contacts…", "import-contacts", false, "Address books (*.vcf *.csv)", ""},
+        {"Export Contacts…", "export-contacts", true, "vCard (*.vcf);;CSV (*.csv)", "contacts.vcf"},
+        {"Import Phrases…", "import-phrases", false, "Text files (*.txt);;All files (*)", ""},
+        {"Export Phrases…", "export-phrases", true, "Text files (*.txt)", "phrases-export.txt"},
+    };
+    for (const Exchange& x : kExchanges) {
+        QAction* action = mnuToolbar->addAction(QString::fromUtf8(x.caption));
+        connect(action, &QAction::triggered, this, [x] {
+            const QString title = QString::fromUtf8(x.caption).remove(QChar(u'…'));
+            const QString file = desktop().ChooseFile(x.save, title, QString::fromLatin1(x.filter),
+                                                      QString::fromLatin1(x.suggested));
+            if (file.isEmpty())
+                return;
+            const ExchangeResult r = ExchangeWithWindows(QString::fromLatin1(x.command), file);
+            if (r.status == ExchangeResult::Done)
+                platform().MessageBox(r.summary);
+            else
+                ReportFailure(title + QStringLiteral(": ") + r.error);
+        });
+    }
+    connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this, [] {
+        desktop().OpenUrl(QUrl::fromLocalFile(platform().ProgramFolder()).toString());
+    });
+    mnuToolbar->addSeparator();
+    mnuPasteAfterCopy = mnuToolbar->addAction(QStringLiteral("Paste Phrases into the Chat Window"));
+    mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));
+    mnuPasteAfterCopy->setCheckable(true);
+    connect(mnuPasteAfterCopy, &QAction::triggered, this, [](bool on) {
+        Settings.PasteAfterCopy = on ? 1 : 0;
+        SavePasteAfterCopy();  // a failure is reported; the choice holds for this run
+        FollowActiveWindow();
+    });
+    // The item shows the setting, and is greyed (its tooltip says why) where
+    // pasting cannot work.
+    mnuToolbar->setToolTipsVisible(true);
+    connect(mnuToolbar, &QMenu::aboutToShow, this, [this] {
+        const QString unavailable = PasteUnavailableReason();
+        mnuPasteAfterCopy->setChecked(Settings.PasteAfterCopy == 1);
+        mnuPasteAfterCopy->setEnabled(unavailable.isEmpty());
+        mnuPasteAfterCopy->setToolTip(
+            unavailable.isEmpty()
+                ? QStringLiteral("A double-clicked phrase is pasted into the window you were in "
+                                 "before Banterly")
+                : unavailable);
+    });
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &frmToolbar1::Timer1_Timer);
+    Timer1->start();
+}
+
+void frmToolbar1::SetClockColour(const QColor& colour)
+{
+    QPalette lp = lblTime->palette();
+    lp.setColor(QPalette::WindowText, colour);
+    lblTime->setPalette(lp);
+}
+
+void frmToolbar1::SetClockText(const QString& text)
+{
+    // The label grows from its designed width to its text's, up to the
+    // toolbar's right edge; a text wider than that is drawn smaller, down to
+    // the smallest clock size, and past that the label keeps the full width
+    // and cuts the text's end.
+    if (!m_fontsReady) {
+        lblTime->setText(text);
+        return;
+    }
+    const int designedWidth = TwipsToPixels(915);
+    const QMargins margins = lblTime->contentsMargins();
+    const int chrome = margins.left() + margins.right() + 2 * lblTime->margin();
+    const int available = width() - lblTime->x();
+    QFont font = lblTime->font();
+    int needed = 0;
+    for (int pixels = kClockPixels; pixels >= kSmallestClockPixels; --pixels) {
+        font.setPixelSize(pixels);
+        needed = QFontMetrics(font).horizontalAdvance(text) + chrome;
+        if (needed <= available)
+            break;
+    }
+    if (font != lblTime->font())
+        lblTime->setFont(font);
+    lblTime->setText(text);
+    lblTime->resize(std::clamp(needed, designedWidth, std::max(available, designedWidth)),
+                    lblTime->height());
+}
+
+void frmToolbar1::Load()
+{
+    Desktop& d = desktop();
+    StartTime = FormatTimeOfDay(platform().Now().time());
+    ShowCurrentTime = -1;
+    setWindowTitle(QStringLiteral("Banterly"));
+    MoveWindow(*this, d.ScreenWidthTwips() / 2, 0);
+    SetTopmost(*this, -1);
+    // The toolbar is on its way to the screen; the fonts are set up while
+    // the window manager maps it, before its first paint.
+    InstallFontStandIns();
+    m_fontsReady = true;
+    SetClockText(lblTime->text());
+    d.DoEvents();
+    RunStartupStep("settings", LoadSettings);
+    FollowActiveWindow();
+    RunStartupStep("contacts", LoadContacts);
+}
+
+void frmToolbar1::cmdButton_Click(int index)
+{
+    switch (index) {
+    case 0:
+        if (!AddContact())
+            return;
+        ShowContactDetails();
+        ShowContactOnCard(ContactDetails());
+        ContactDetails().StartTyping();
+        break;
+    case 1:
+        ShowContactList();
+        break;
+    case 2:
+        ShowPhrases();
+        break;
+    case 3: {
+        frmOptions& options = Options();
+        options.show();
+        options.raise();
+        options.activateWindow();
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void frmToolbar1::lblTime_Click()
+{
+    if (ShowCurrentTime) {
+        SetClockText(QStringLiteral("Started ") + StartTime);
+        SetClockColour(kRed);
+        ShowCurrentTime = 0;
+    } else {
+        SetClockText(FormatTimeOfDay(platform().Now().time()));
+        SetClockColour(kDarkBlue);
+        ShowCurrentTime = -1;
+    }
+}
+
+void frmToolbar1::Timer1_Timer()
+{
+    if (ShowCurrentTime)
+        SetClockText(FormatTimeOfDay(platform().Now().time()));
+    else
+        SetClockText(QStringLiteral("Started ") + StartTime);
+}
+
+void frmToolbar1::contextMenuEvent(QContextMenuEvent* e)
+{
+    if (mnuToolbar->actions().isEmpty())
+        return;
+    mnuToolbar->popup(e->globalPos());
+    e->accept();
+}
+
+void frmToolbar1::closeEvent(QCloseEvent* e)
+{
+    // Closing the toolbar ends the program at once; no other window runs
+    // its closing logic. Only data that would be lost is saved first: an edit
+    // the card holds, a contact table that differs from the file, and a
+    // phrase list whose last save failed. When such a save fails (the user
+    // has just been told why) the program stays open once, so the data can
+    // still be saved; closing it again ends it.
+    bool saved = true;
+    if (IsContactDetailsLoaded())
+        saved = ContactDetails().SaveMarkedEditOnExit();
+    else
+        saved = SaveUnsavedContacts();
+    if (IsPhrasesLoaded())
+        saved = Phrases().SaveUnsavedPhrases() && saved;
+    if (!saved && !m_closeAfterFailedSave) {
+        m_closeAfterFailedSave = true;
+        e->ignore();
+        return;
+    }
+    e->accept();
+    QCoreApplication::exit(0);
+}

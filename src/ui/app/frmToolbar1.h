@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ui/widgets/ClickLabel.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QString>
+#include <QTimer>
+#include <QToolButton>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+// The clock label: a press is one click; a double click is not a second one.
+using ClockLabel = ClickLabel;
+
+// Clock state: the start time as text, and whether the clock shows the
+// current time (-1) or the start time (0).
+extern QString StartTime;
+extern int16_t ShowCurrentTime;
+
+// The start-up window: a narrow strip at the top of the screen with four
+// picture buttons and a clock. Closing it ends the program.
+class frmToolbar1 : public QWidget {
+    Q_OBJECT
+public:
+    frmToolbar1();
+
+    // The start-up sequence.
+    void Load();
+
+    void cmdButton_Click(int index);
+    void lblTime_Click();
+    void Timer1_Timer();
+
+    std::array<QToolButton*, 4> cmdButton{};
+    ClockLabel* lblTime = nullptr;
+    QTimer* Timer1 = nullptr;
+    // The right-click menu: the commands beyond the four buttons.
+    QMenu* mnuToolbar = nullptr;
+    QAction* mnuRestore = nullptr;
+    QAction* mnuPasteAfterCopy = nullptr;  // checkable: [phrases] PasteAfterCopy
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+    void contextMenuEvent(QContextMenuEvent* e) override;
+
+private:
+    bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
+    void SetClockColour(const QColor& colour);
+    void SetClockText(const QString& text);
+    bool m_fontsReady = false;  // the font stand-ins are installed (Load)
+};
+
+// Runs a start-up step; an error it raises is shown and logged, and start-up
+// carries on.
+void RunStartupStep(const char* what, void (*step)());

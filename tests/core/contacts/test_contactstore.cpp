@@ -1,0 +1,600 @@
+#include "core/contacts/ContactStore.h"
+#include "core/files/Backups.h"
+#include "core/files/PreviousVersions.h"
+#include "core/platform/AtomicFile.h"
+#include "support/FakeSystem.h"
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+#include <csignal>
+#include <sys/stat.h>
+#include <map>
+#include <sys/resource.h>
+
+namespace {
+
+const char D = char(31);
+
+// One file line built by hand: the given fields, 82 delimiters, CR LF.
+QByteArray Line(const std::map<int, QByteArray>& fields)
+{
+    QByteArray line;
+    for (int i = 0; i < 82; ++i) {
+        auto it = fields.find(i);
+        if (it != fields.end())
+            line += it->second;
+        line += D;
+    }
+    return line + "\r\n";
+}
+
+QByteArray Lines(int n)
+{
+    QByteArray out;
+    for (int i = 1; i <= n; ++i)
+        out += Line({{0, "OLD" + QByteArray::number(i)}, {24, "name" + QByteArray::number(i)}});
+    return out;
+}
+
+QList<QByteArray> FileLines(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    if (!lines.isEmpty() && lines.last().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+// Lets this process write files of at most `bytes` bytes; a larger write
+// fails as on a full disk.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit{bytes, m_old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+} // namespace
+
+class TestContactStore : public QObject {
+    Q_OBJECT
+
+    FakeSystem* fake = nullptr;
+    TestFolder* folder = nullptr;
+    QString path;
+
+    void Load(const QByteArray& bytes)
+    {
+        folder->Write(QStringLiteral("chatcontacts.lis"), bytes);
+        LoadContacts();
+    }
+    QByteArray FileBytes() const { return folder->Read(QStringLiteral("chatcontacts.lis")); }
+
+private slots:
+    void init()
+    {
+        fake = new FakeSystem;
+        folder = new TestFolder;
+        fake->programFolder = folder->Path();
+        path = folder->File(QStringLiteral("chatcontacts.lis"));
+        ContactStore = ContactStoreValues();
+        ContactStore.ContactFilePath = path;
+    }
+    void cleanup()
+    {
+        SimulateFullDisk(false);
+        delete folder;
+        delete fake;
+    }
+
+    // A card showing a contact: its serial and its twelve texts.
+    static CardTexts TextsOf(int position)
+    {
+        CardTexts texts;
+        for (int i = 0; i < 12; ++i)
+            texts[i] = ContactStore.Contacts[position].Field(ContactField::CardFields[i]);
+        return texts;
+    }
+
+    // A delete whose save fails must not leave a card that later lands on
+    // the contact that moved into the deleted one's place.
+    void aFailedDeleteNeverCrossesTwoContacts()
+    {
+        Load(Line({{24, "Alpha"}, {30, "alpha-hidden"}}) + Line({{24, "Bravo"}, {30, "bravo-hidden"}}) +
+             Line({{24, "Charlie"}}));
+        ContactStore.CurrentContact = 1;
+        const quint64 shownOnCard = ContactStore.Contacts[1].Serial();
+        CardTexts card = TextsOf(1);
+
+        SimulateFullDisk(true);
+        QVERIFY(DeleteContact(1));
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        QVERIFY(ContactTableUnsaved());
+        QCOMPARE(ContactStore.ContactCount, int16_t(2));
+
+        // The card, still holding Alpha, is written back: it finds no Alpha.
+        card[0] = QStringLiteral("Alpha edited");
+        QCOMPARE(WriteCardToContact(shownOnCard, card), CardWrite::Gone);
+
+        SimulateFullDisk(false);
+        QVERIFY(SaveUnsavedContacts());
+        const QList<QByteArray> lines = FileLines(FileBytes());
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].contains("Bravo") && lines[0].contains("bravo-hidden"));
+        QVERIFY(lines[1].contains("Charlie"));
+        QVERIFY(!FileBytes().contains("Alpha"));
+    }
+
+    // An edit whose save failed stays unsaved whatever is shown next, and
+    // the next save (closing the program) writes it.
+    void aFailedSaveStaysUnsavedUntilASaveSucceeds()
+    {
+        Load(Line({{24, "Alpha"}}) + Line({{24, "Bravo"}}));
+        CardTexts card = TextsOf(1);
+        card[0] = QStringLiteral("Alpha\u00a0Edited");
+        SimulateFullDisk(true);
+        QCOMPARE(WriteCardToContact(ContactStore.Contacts[1].Serial(), card), CardWrite::Written);
+        QVERIFY(!SaveContacts());
+        QVERIFY(ContactTableUnsaved());
+        // Showing another contact, finding one: nothing clears the mark.
+        ContactStore.CurrentContact = 2;
+        QCOMPARE(FindContact(1, 2, QStringLiteral("bravo")), int16_t(2));
+        QVERIFY(ContactTableUnsaved());
+        QVERIFY(!SaveUnsavedContacts());  // still no room: reported again, kept
+        QCOMPARE(fake->Count("MessageBox"), 2);
+        SimulateFullDisk(false);
+        QVERIFY(SaveUnsavedContacts());
+        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(FileBytes().contains(QStringLiteral("Alpha\u00a0Edited").toUtf8()));
+        QCOMPARE(fake->Count("MessageBox"), 2);
+    }
+
+    // A contact file replaced from outside while the program runs is kept
+    // as a previous version before the program's own table is saved over it,
+    // and the user is told once where it is.
+    void anOutsideChangeIsKeptAsABackupBeforeTheSave()
+    {
+        KeepPreviousVersions();
+        Load(Line({{24, "Alpha"}}));
+        QTest::qWait(20);  // a later modification time, as a sync tool's copy has
+        folder->Write(QStringLiteral("chatcontacts.lis.new"), Line({{24, "FromLaptop"}}));
+        QVERIFY(QFile::rename(folder->File("chatcontacts.lis.new"), path) || (QFile::remove(path) && QFile::rename(folder->File("chatcontacts.lis.new"), path)));
+        CardTexts card = TextsOf(1);
+        card[0] = QStringLiteral("Alpha mine");
+        QCOMPARE(WriteCardToContact(ContactStore.Contacts[1].Serial(), card), CardWrite::Written);
+        QVERIFY(SaveContacts());
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        QVERIFY(FileBytes().contains("Alpha mine"));
+        const QList<BackupVersion> versions = ListBackups(path);
+        QCOMPARE(versions.size(), 1);
+        QVERIFY(fake->Messages().first().contains(QFileInfo(versions.first().path).fileName()));
+        QFile kept(versions.first().path);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QVERIFY(kept.readAll().contains("FromLaptop"));
+        // The next save is an ordinary one: another version, no message.
+        QVERIFY(SaveContacts());
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        SetPreviousVersionKeeper(nullptr);
+    }
+
+    // What the program writes, it can read again: a full book and the
+    // longest card both load read-write, and longer text never reaches the
+    // table or the file.
+    void everyBookTheProgramWritesLoadsReadWrite()
+    {
+        Load(QByteArray());
+        while (AddContact()) {
+        }
+        QCOMPARE(ContactStore.ContactCount, MaxContacts);
+        ContactStore.CurrentContact = 1;
+        const quint64 first = ContactStore.Contacts[1].Serial();
+        CardTexts card;
+        card[11] = QString(CardTextRoom(first), QLatin1Char('n'));
+        QCOMPARE(WriteCardToContact(first, card), CardWrite::Written);
+        card[11] += QChar(u'\u00e9');
+        QCOMPARE(WriteCardToContact(first, card), CardWrite::TooLong);
+        QVERIFY(SaveContacts());
+        LoadContacts();
+        QVERIFY(!ContactStore.ReadOnly);
+        QCOMPARE(ContactStore.ContactCount, MaxContacts);
+        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::Notes).size(), CardTextRoom(ContactStore.Contacts[1].Serial()));
+
+        // The last guard: a table the loader would refuse is not written.
+        fake->Reset();
+        const QByteArray before = FileBytes();
+        ContactStore.Contacts[2].SetField(30, QString(40000, QLatin1Char('x')));
+        QVERIFY(!SaveContacts());
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        QCOMPARE(FileBytes(), before);
+        QVERIFY(ContactTableUnsaved());
+    }
+
+    void lineFormatRoundTripsEveryField()
+    {
+        ContactRecord r;
+        for (int i = 0; i < 82; ++i)
+            if (i % 5 != 3) // every fifth field stays empty
+                r.SetField(i, QStringLiteral("f%1 ").arg(i));
+        r.SetField(ContactField::RealName, QStringLiteral("Ren\u00e9e \u00d8ystein"));
+        r.SetField(ContactField::Notes, QStringLiteral("\u4f60\u597d \U0001F600 \u0416"));
+        r.SetField(81, QStringLiteral("last"));
+        const QString line = ContactToLine(r, ContactDelimiter);
+        QCOMPARE(line.count(ContactDelimiter), 82);
+        QVERIFY(line.endsWith(QStringLiteral("last") + ContactDelimiter));
+
+        ContactRecord back;
+        ParseContactLine(back, line, ContactDelimiter);
+        QVERIFY(back == r);
+        for (int i = 0; i < 82; ++i)
+            QCOMPARE(back.Field(i), r.Field(i));
+        QCOMPARE(back.Field(ContactField::Notes), QStringLiteral("\u4f60\u597d \U0001F600 \u0416"));
+        QCOMPARE(back.Field(3), QString());
+
+        // And through the file.
+        Load(QByteArray());
+        AddContact();
+        ContactStore.Contacts[1] = r;
+        QVERIFY(SaveContacts());
+        const QByteArray bytes = FileBytes();
+        QVERIFY(bytes.contains("Ren\xc3\xa9" "e")); // written as UTF-8
+        LoadContacts();
+        QCOMPARE(ContactStore.ContactCount, int16_t(1));
+        for (int i = 1; i < 82; ++i)
+            QCOMPARE(ContactStore.Contacts[1].Field(i), r.Field(i));
+        QCOMPARE(ContactStore.Contacts[1].Field(0), QStringLiteral("CHAT127001"));
+    }
+
+    void shortAndLongLinesKeepFieldsInPlace()
+    {
+        ContactRecord r;
+        r.SetField(30, QStringLiteral("stale"));
+        ParseContactLine(r, QStringLiteral("a\x1f" "b"), ContactDelimiter);
+        QCOMPARE(r.Field(0), QStringLiteral("a"));
+        QCOMPARE(r.Field(1), QStringLiteral("b"));
+        for (int i = 2; i < 82; ++i)
+            QCOMPARE(r.Field(i), QString());
+
+        QString longLine;
+        for (int i = 0; i < 85; ++i)
+            longLine += QString::number(i) + ContactDelimiter;
+        ParseContactLine(r, longLine, ContactDelimiter);
+        QCOMPARE(r.Field(81), QStringLiteral("81"));
+        QCOMPARE(r.Field(0), QStringLiteral("0"));
+        QCOMPARE(ContactToLine(r, ContactDelimiter).count(ContactDelimiter), 82);
+
+        // A delimiter other than the file's, as the search line uses.
+        ParseContactLine(r, QStringLiteral("x y\u00e9"), QChar(u' '));
+        QCOMPARE(r.Field(1), QStringLiteral("y\u00e9"));
+        ParseContactLine(r, QStringLiteral("x\u00e9y\u00e9z"), QChar(u'\u00e9'));
+        QCOMPARE(r.Field(2), QStringLiteral("z"));
+
+        // Both kinds in a file, in UTF-8 and in plain ASCII.
+        QByteArray extra = "one";
+        for (int i = 0; i < 90; ++i)
+            extra += D + QByteArray::number(i + 1);
+        Load("Jos\xc3\xa9" + QByteArray(1, D) + "chat\r\n" + "solo\r\n" + extra + "\r\n");
+        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        QCOMPARE(ContactStore.Contacts[1].Field(0), QStringLiteral("Jos\u00e9"));
+        QCOMPARE(ContactStore.Contacts[1].Field(1), QStringLiteral("chat"));
+        QCOMPARE(ContactStore.Contacts[1].Field(2), QString());
+        QCOMPARE(ContactStore.Contacts[2].Field(0), QStringLiteral("solo"));
+        QCOMPARE(ContactStore.Contacts[3].Field(81), QStringLiteral("81"));
+        QVERIFY(!ContactStore.ReadOnly);
+        QCOMPARE(fake->Count("MessageBox"), 0);
+    }
+
+    void missingFileBecomesTheSample()
+    {
+        LoadContacts();
+        const QByteArray expected = Line({{0, "CHAT0000001"},
+                                          {24, "Programmer"},
+                                          {26, "Sam"},
+                                          {40, "sam@example.org"},
+                                          {41, "http://www.example.org/"},
+                                          {55, "http://chat.example.org/"}});
+        QCOMPARE(FileBytes(), expected);
+        QCOMPARE(ContactStore.ContactCount, int16_t(1));
+        QCOMPARE(ContactStore.Contacts.size(), size_t(3));
+        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::ChatName), QStringLiteral("Programmer"));
+        QVERIFY(!ContactStore.ReadOnly);
+        QCOMPARE(fake->Count("MessageBox"), 0);
+    }
+
+    void emptyAndBlankLinesAreNoContacts()
+    {
+        Load(QByteArray());
+        QCOMPARE(ContactStore.ContactCount, int16_t(0));
+        QCOMPARE(ContactStore.Contacts.size(), size_t(2));
+        QCOMPARE(FileBytes(), QByteArray()); // not replaced by the sample
+        QVERIFY(!ContactStore.ReadOnly);
+
+        // Blank lines in every line-end style, a line of delimiters only, a
+        // last line without an end, and a name from an older installation.
+        Load("   \r\n\r\n" + Line({{24, "a"}}) + "\n  \n" + QByteArray(82, D) + "\rb" + D + "\r\n\r\n" +
+             "Ren\xe9" + D + "z");
+        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QCOMPARE(ContactStore.Contacts[1].Field(24), QStringLiteral("a"));
+        QVERIFY(ContactStore.Contacts[2] == ContactRecord());
+        QCOMPARE(ContactStore.Contacts[3].Field(0), QStringLiteral("b"));
+        QCOMPARE(ContactStore.Contacts[4].Field(0), QStringLiteral("Ren\u00e9"));
+        QCOMPARE(ContactStore.Contacts[4].Field(1), QStringLiteral("z"));
+        QVERIFY(!ContactStore.ContactsChanged);
+        QCOMPARE(fake->Count("MessageBox"), 0);
+    }
+
+    void savingRenumbersIdsByDateAndPosition()
+    {
+        Load(Lines(1000));
+        ContactStore.Contacts[1000].SetField(ContactField::ContactID, QStringLiteral("KEEP"));
+        fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 0));
+        QVERIFY(SaveContacts());
+        QCOMPARE(ContactStore.Contacts[5].Field(0), QStringLiteral("CHAT127005"));
+        QCOMPARE(ContactStore.Contacts[42].Field(0), QStringLiteral("CHAT127042"));
+        QCOMPARE(ContactStore.Contacts[123].Field(0), QStringLiteral("CHAT127123"));
+        QCOMPARE(ContactStore.Contacts[1000].Field(0), QStringLiteral("KEEP"));
+        const QList<QByteArray> lines = FileLines(FileBytes());
+        QCOMPARE(lines.size(), 1000);
+        QVERIFY(lines[4].startsWith("CHAT127005" + QByteArray(1, D)));
+        QVERIFY(lines[999].startsWith("KEEP" + QByteArray(1, D)));
+        QVERIFY(lines[999].contains("name1000"));
+
+        fake->now = QDateTime(QDate(2027, 3, 25), QTime(8, 0));
+        QVERIFY(SaveContacts());
+        QCOMPARE(ContactStore.Contacts[5].Field(0), QStringLiteral("CHAT325005"));
+        QCOMPARE(ContactStore.Contacts[999].Field(0), QStringLiteral("CHAT325999"));
+        QCOMPARE(ContactStore.Contacts[1000].Field(0), QStringLiteral("KEEP"));
+        QVERIFY(FileLines(FileBytes())[4].startsWith("CHAT325005" + QByteArray(1, D)));
+        QCOMPARE(fake->Count("MessageBox"), 0);
+    }
+
+    void emptyTableSavesAsEmptyFile()
+    {
+        Load(Lines(2));
+        ContactStore.ContactCount = 0;
+        QVERIFY(SaveContacts());
+        QCOMPARE(FileBytes(), QByteArray());
+        QVERIFY(QFile::exists(path));
+    }
+
+    void findSearchesAllFieldsIgnoringCase()
+    {
+        Load(Line({{24, "Alpha"}, {25, "Beta"}}) + Line({{30, "zebra"}, {24, "Gamma"}}) +
+             Line({{26, "Ren\xc3\xa9"}}) + Line({{81, "omega"}}));
+        QCOMPARE(FindContact(0, 3, QStringLiteral("alpha")), int16_t(1));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(1));
+        QCOMPARE(FindContact(0, 3, QStringLiteral("ZEBRA")), int16_t(2)); // a reserved field
+        QCOMPARE(FindContact(0, 3, QStringLiteral("pha be")), int16_t(1)); // across two fields
+        QCOMPARE(FindContact(2, 3, QStringLiteral("a")), int16_t(2));      // starts at first
+        QCOMPARE(FindContact(0, 3, QStringLiteral("REN\u00c9")), int16_t(3));
+        QCOMPARE(FindContact(0, 3, QStringLiteral("ren\u00e9")), int16_t(3));
+        QCOMPARE(FindContact(2, 3, QString()), int16_t(2)); // empty text: the first searched
+        QCOMPARE(FindContact(0, 4, QStringLiteral("Ega ")), int16_t(4)); // the line's very end
+        QCOMPARE(fake->Count("Beep"), 0);
+
+        ContactStore.CurrentContact = 2;
+        QCOMPARE(FindContact(0, 3, QStringLiteral("nobody")), int16_t(0));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(fake->Count("Beep"), 1);
+        // The range ends at last, and never beyond the table.
+        QCOMPARE(FindContact(1, 2, QStringLiteral("ren\u00e9")), int16_t(0));
+        QCOMPARE(FindContact(1, 99, QStringLiteral("ren\u00e9")), int16_t(3));
+
+        // An edited field is found at once; its old text no longer is.
+        ContactStore.Contacts[1].SetField(ContactField::Notes, QStringLiteral("Stra\u00dfe"));
+        QCOMPARE(FindContact(0, 3, QStringLiteral("strasse")), int16_t(1));
+        ContactStore.Contacts[2].SetField(30, QString());
+        QCOMPARE(FindContact(0, 3, QStringLiteral("zebra")), int16_t(0));
+    }
+
+    void deleteClosesTheGapAndRewritesTheFile()
+    {
+        Load(Line({{24, "one"}}) + Line({{24, "two"}, {30, "hidden"}}) + Line({{24, "three"}}));
+        ContactStore.CurrentContact = 3;
+        QVERIFY(DeleteContact(2));
+        QCOMPARE(ContactStore.ContactCount, int16_t(2));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(ContactStore.Contacts[2].Field(24), QStringLiteral("three"));
+        QList<QByteArray> lines = FileLines(FileBytes());
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines[0].startsWith("CHAT127001" + QByteArray(1, D)));
+        QVERIFY(lines[1].startsWith("CHAT127002" + QByteArray(1, D)));
+        QVERIFY(lines[1].contains("three"));
+        QVERIFY(!ContactTableUnsaved());
+
+        // A new contact in the freed slots carries nothing of the deleted one.
+        QVERIFY(AddContact());
+        QVERIFY(ContactStore.Contacts[3] == ContactRecord());
+        QCOMPARE(FindContact(0, 3, QStringLiteral("hidden")), int16_t(0));
+
+        // The last one, then the only one.
+        ContactStore.CurrentContact = 3;
+        QVERIFY(DeleteContact(3));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QVERIFY(DeleteContact(2));
+        QCOMPARE(FileLines(FileBytes()).size(), 1);
+        QVERIFY(DeleteContact(1));
+        QCOMPARE(ContactStore.ContactCount, int16_t(0));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(0));
+        QCOMPARE(FileBytes(), QByteArray());
+        QVERIFY(!DeleteContact(1)); // nothing left to delete
+        QCOMPARE(fake->Count("MessageBox"), 0);
+    }
+
+    void addGivesAnEmptyContactAndStopsAtTheLimit()
+    {
+        Load(Lines(3));
+        QVERIFY(AddContact());
+        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(ContactStore.Contacts.size(), size_t(6));
+        QVERIFY(ContactStore.Contacts[4] == ContactRecord());
+        QCOMPARE(FileLines(FileBytes()).size(), 3); // adding saves nothing
+
+        ContactStore.Contacts.assign(32701, ContactRecord());
+        ContactStore.ContactCount = 32699;
+        ContactStore.CurrentContact = 7;
+        QVERIFY(!AddContact());
+        QCOMPARE(fake->Messages(), QStringList{"The address book is full (32699 contacts)."});
+        QCOMPARE(ContactStore.ContactCount, int16_t(32699));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(7));
+        QCOMPARE(ContactStore.Contacts.size(), size_t(32701));
+    }
+
+    void failedSaveKeepsOldFileAndTable_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("disk full") << "full";
+        QTest::newRow("folder gone") << "folder";
+        QTest::newRow("path is a folder") << "dir";
+    }
+    void failedSaveKeepsOldFileAndTable()
+    {
+        QFETCH(QString, how);
+        const QByteArray old = Lines(3);
+        Load(old);
+        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        ContactStore.Contacts[2].SetField(ContactField::ChatName, QString(4000, QChar(u'x')));
+        ContactStore.ContactsChanged = true;
+        QString target = path;
+        bool saved = true;
+        if (how == "full") {
+            FileSizeLimit limit(old.size() + 1000);
+            saved = SaveContacts();
+        } else if (how == "folder") {
+            target = folder->File(QStringLiteral("gone/chatcontacts.lis"));
+            ContactStore.ContactFilePath = target;
+            saved = SaveContacts();
+        } else {
+            QDir(folder->Path()).mkdir(QStringLiteral("asdir"));
+            target = folder->File(QStringLiteral("asdir"));
+            ContactStore.ContactFilePath = target;
+            saved = SaveContacts();
+        }
+        QVERIFY(!saved);
+        QCOMPARE(FileBytes(), old);
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        const QString message = fake->Messages().first();
+        QVERIFY2(message.startsWith("Could not save the contacts to " + target + ": "), qPrintable(message));
+        QVERIFY(message.size() > QString("Could not save the contacts to " + target + ": ").size());
+        QVERIFY(folder->Read(QStringLiteral("banterly.log")).contains(message.toUtf8()));
+        QVERIFY(ContactStore.ContactsChanged);
+        QCOMPARE(ContactStore.Contacts[2].Field(ContactField::ChatName).size(), 4000);
+        QCOMPARE(QDir(folder->Path()).entryList(QDir::Files | QDir::Hidden).filter("chatcontacts").size(),
+                 1); // no temporary file left behind
+
+        // The next save, once the disk is fine, writes the kept table.
+        ContactStore.ContactFilePath = path;
+        QVERIFY(SaveContacts());
+        QVERIFY(FileBytes().contains(QByteArray(4000, 'x')));
+    }
+
+    void unreadableFileIsNeverWritten_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("loaded");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("too many lines") << Lines(32700) << 32699 << "more than 32699 contacts";
+        QByteArray longLine = Lines(2) + QByteArray(32768, 'x') + "\r\n" + Lines(1);
+        QTest::newRow("long line") << longLine << 4 << "longer than 32767 characters";
+        QTest::newRow("dangling link") << QByteArray() << 0 << "Could not read the contacts";
+        QTest::newRow("a folder") << QByteArray() << 0 << "Could not read the contacts";
+        // Opening a pipe for reading would wait for a writer for ever.
+        QTest::newRow("a pipe") << QByteArray() << 0 << "not a regular file";
+    }
+    void unreadableFileIsNeverWritten()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, loaded);
+        QFETCH(QString, reason);
+        const QString tag = QTest::currentDataTag();
+        if (tag == "dangling link")
+            QVERIFY(QFile::link(folder->File("missing-target"), path));
+        else if (tag == "a folder")
+            QVERIFY(QDir(folder->Path()).mkdir("chatcontacts.lis"));
+        else if (tag == "a pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else
+            folder->Write("chatcontacts.lis", bytes);
+        LoadContacts();
+        QVERIFY(ContactStore.ReadOnly);
+        QCOMPARE(ContactStore.ContactCount, int16_t(loaded));
+        QCOMPARE(fake->Count("MessageBox"), 1);
+        QVERIFY2(fake->Messages().first().contains(reason), qPrintable(fake->Messages().first()));
+        QVERIFY(folder->Read("banterly.log").contains(reason.toUtf8()));
+
+        // Every way of writing is refused, with the reason, and the file stays.
+        const bool full = loaded >= MaxContacts;
+        QCOMPARE(AddContact(), !full);
+        fake->Reset();
+        QVERIFY(!SaveContacts());
+        if (loaded > 0)
+            QVERIFY(!DeleteContact(1));
+        QCOMPARE(fake->Count("MessageBox"), loaded > 0 ? 2 : 1);
+        for (const QString& m : fake->Messages())
+            QVERIFY2(m.contains(ContactStore.ReadOnlyReason), qPrintable(m));
+        QCOMPARE(ContactStore.ContactCount, int16_t(full ? loaded : loaded + 1));
+        if (tag == "dangling link")
+            QVERIFY(!QFile::exists(path));
+        else if (tag == "a pipe")
+            QVERIFY(QFileInfo(path).isSymLink() || !QFileInfo(path).isFile());
+        else if (tag != "a folder")
+            QCOMPARE(FileBytes(), bytes);
+        QVERIFY(QDir(folder->Path()).entryList(QDir::Files | QDir::Hidden).filter(".lis.").isEmpty());
+    }
+
+    void largeFileIsReadWholeAcrossBlocks()
+    {
+        // About 9 MB in lines of changing length and line ends, so lines
+        // straddle the reader's block boundaries.
+        QByteArray bytes;
+        int n = 0;
+        while (bytes.size() < 9 * 1024 * 1024) {
+            ++n;
+            bytes += Line({{24, "name" + QByteArray::number(n)}, {18, QByteArray(n % 997, 'n')}});
+            if (n % 3 == 0)
+                bytes.chop(1); // CR alone
+            else if (n % 3 == 1)
+                bytes.remove(bytes.size() - 2, 1); // LF alone
+        }
+        Load(bytes);
+        QCOMPARE(ContactStore.ContactCount, int16_t(n));
+        for (int i = 1; i <= n; ++i) {
+            const ContactRecord& r = ContactStore.Contacts[i];
+            QCOMPARE(r.Field(24), "name" + QString::number(i));
+            QCOMPARE(r.Field(18).size(), i % 997);
+        }
+        QVERIFY(!ContactStore.ReadOnly);
+    }
+
+    void limitsCountCharactersNotBytes()
+    {
+        // 32767 characters, twice as many bytes in UTF-8.
+        QByteArray line;
+        for (int i = 0; i < 32767 - 82; ++i)
+            line += "\xc3\xa9";
+        line += QByteArray(82, D);
+        Load(line + "\r\n");
+        QVERIFY(!ContactStore.ReadOnly);
+        QCOMPARE(ContactStore.Contacts[1].Field(0).size(), 32767 - 82);
+        QCOMPARE(fake->Count("MessageBox"), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContactStore)
+#include "test_contactstore.moc"

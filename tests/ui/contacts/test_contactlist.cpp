@@ -1,0 +1,349 @@
+#include "support/ContactsFixture.h"
+
+#include "ui/desktop/WindowControl.h"
+#include "ui/app/frmToolbar1.h"
+#include "ui/contacts/ContactTransfer.h"
+#include "ui/contacts/frmChatContactList.h"
+#include "ui/contacts/frmContactDetails.h"
+
+#include <QApplication>
+#include <QTest>
+
+class TestContactList : public QObject {
+    Q_OBJECT
+    ContactsFixture fx;
+
+    frmChatContactList& OpenList()
+    {
+        ShowContactList();
+        return ChatContactList();
+    }
+    QString CardChatName() { return ContactDetails().txtField[0]->toPlainText(); }
+    // Selects a line as the keyboard or a click would, and lets the list's
+    // click run.
+    void Select(frmChatContactList& list, int row)
+    {
+        list.lstNames->setCurrentRow(row);
+        QCoreApplication::processEvents();
+    }
+
+private slots:
+    void init()
+    {
+        fx.Start();
+        fx.Seed({{"Blue", "Fred"}, {"Green", ""}, {"Red", "Rita"}, {"Amber", "note: FISH"}});
+    }
+    void cleanup() { fx.Stop(); }
+
+    void layoutAndLinesOnLoad()
+    {
+        ContactStore.CurrentContact = 2;
+        frmChatContactList& list = OpenList();
+        QCOMPARE(list.windowTitle(), QStringLiteral("Chat Contacts"));
+        QCOMPARE(list.size(), QSize(163, 241));
+        QCOMPARE(list.cmdToolbar[1]->geometry(), QRect(54, 0, 55, 25));
+        QCOMPARE(list.cmdToolbar[2]->text(), QStringLiteral("Delete"));
+        QCOMPARE(list.Frame1->geometry(), QRect(6, 24, 151, 211));
+        QCOMPARE(list.lstNames->geometry(), QRect(6, 12, 139, 191));
+        QCOMPARE(list.lstNames->font().family(), QStringLiteral("Comic Sans MS"));
+        QCOMPARE(list.lstNames->palette().color(QPalette::Base), QColor(192, 192, 192));
+        QCOMPARE(list.lstNames->palette().color(QPalette::Text), QColor(0, 0, 128));
+        QCOMPARE(list.lstNames->count(), 4);
+        QCOMPARE(list.lstNames->item(0)->text(), QStringLiteral("1. Blue   ( Fred )"));
+        QCOMPARE(list.lstNames->currentRow(), 1);
+        QCoreApplication::processEvents();
+        QVERIFY(!IsContactDetailsLoaded());  // the load's selection opens nothing
+        QStringList order;
+        QWidget* w = list.lstNames;
+        do {
+            if (w->focusPolicy() & Qt::TabFocus)
+                order << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != list.lstNames);
+        QCOMPARE(order, QStringList({"lstNames", "cmdToolbar0", "cmdToolbar1", "cmdToolbar2"}));
+    }
+
+    void selectingALineOpensThatContact()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 2);
+        QCOMPARE(ContactStore.CurrentContact, int16_t(3));
+        QVERIFY(ContactDetails().isVisible());
+        QCOMPARE(CardChatName(), QStringLiteral("Red"));
+        QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 3 of  4"));
+
+        // Keyboard: one line down.
+        list.lstNames->setFocus();
+        QTest::keyClick(list.lstNames, Qt::Key_Down);
+        QCoreApplication::processEvents();
+        QCOMPARE(CardChatName(), QStringLiteral("Amber"));
+
+        // A hidden card comes back on a click of the selected line.
+        ContactDetails().hide();
+        const QRect line = list.lstNames->visualItemRect(list.lstNames->item(3));
+        QTest::mouseClick(list.lstNames->viewport(), Qt::LeftButton, {}, line.center());
+        QCoreApplication::processEvents();
+        QVERIFY(ContactDetails().isVisible());
+    }
+
+    void typingANameOpensItsContactAndNoKeyDeletes()
+    {
+        // Line numbers start with other digits than the chat name "2Late";
+        // "Rita" has a real name only.
+        fx.Seed({{"Blue", "Fred"}, {"Rob", "Ann"}, {"2Late", "Tom"}, {"", "Rita"}});
+        frmChatContactList& list = OpenList();
+        list.lstNames->setFocus();
+        // "r" finds Rob; "ri", typed at once, goes on to Rita.
+        QTest::keyClicks(list.lstNames, QStringLiteral("rI"));
+        QCoreApplication::processEvents();
+        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QVERIFY(ContactDetails().isVisible());
+        QCOMPARE(ContactDetails().txtField[1]->toPlainText(), QStringLiteral("Rita"));
+        QCOMPARE(list.lstNames->item(3)->text(), QStringLiteral("4.    ( Rita )"));
+
+        // After a pause a new search starts after the current line and wraps.
+        QTest::qWait(QApplication::keyboardInputInterval() + 100);
+        QTest::keyClick(list.lstNames, Qt::Key_2);
+        QCoreApplication::processEvents();
+        QCOMPARE(list.lstNames->currentRow(), 2);
+        QCOMPARE(CardChatName(), QStringLiteral("2Late"));
+
+        // Enter brings a hidden card back; Delete and Backspace do nothing;
+        // Escape closes the list.
+        ContactDetails().hide();
+        QTest::keyClick(list.lstNames, Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(ContactDetails().isVisible());
+        QTest::keyClick(list.lstNames, Qt::Key_Delete);
+        QTest::keyClick(list.lstNames, Qt::Key_Backspace);
+        QCoreApplication::processEvents();
+        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QCOMPARE(list.lstNames->count(), 4);
+        QCOMPARE(fx.fake->Count("MessageBox"), 0);
+        QTest::keyClick(list.lstNames, Qt::Key_Escape);
+        QTRY_VERIFY(!list.isVisible());
+        QVERIFY(!fx.Saved());
+    }
+
+    void anEditOnTheCardIsSavedBeforeAnotherLineOpens()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 0);
+        frmContactDetails& card = ContactDetails();
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        card.txtField[1]->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(card.txtField[1], QStringLiteral("dy"));
+        // The click on line 3 reaches the list before its window is active.
+        Select(list, 2);
+        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::RealName), QStringLiteral("Freddy"));
+        QVERIFY(fx.SavedFile().contains(QStringLiteral("Freddy")));
+        QCOMPARE(CardChatName(), QStringLiteral("Red"));
+        QCOMPARE(list.lstNames->currentRow(), 2);
+
+        // The window system then activates the list window.
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+
+        // The other order: the list window becomes active (the card saves
+        // and refills the list), then the line is selected.
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        card.txtField[1]->setFocus(Qt::MouseFocusReason);
+        card.txtField[1]->moveCursor(QTextCursor::End);
+        QTest::keyClicks(card.txtField[1], QStringLiteral("!"));
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        Select(list, 1);
+        QCOMPARE(ContactStore.Contacts[3].Field(ContactField::RealName), QStringLiteral("Rita!"));
+        QCOMPARE(CardChatName(), QStringLiteral("Green"));
+        QCOMPARE(list.lstNames->currentRow(), 1);
+    }
+
+    void focusingTheListWithoutASelectionOpensNothing()
+    {
+        frmChatContactList& list = OpenList();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        list.cmdToolbar[0]->setFocus(Qt::TabFocusReason);
+        list.lstNames->setFocus(Qt::TabFocusReason);
+        QCoreApplication::processEvents();
+        QVERIFY(!IsContactDetailsLoaded());
+        QCOMPARE(ContactStore.CurrentContact, int16_t(0));
+    }
+
+    void aRefillNeverReopensTheCard()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 0);
+        ContactDetails().hide();
+        ContactStore.CurrentContact = 3;
+        FillContactList(*list.lstNames);
+        QCoreApplication::processEvents();
+        QVERIFY(!ContactDetails().isVisible());
+        QCOMPARE(list.lstNames->currentRow(), 2);
+        QCOMPARE(CardChatName(), QStringLiteral("Blue"));
+    }
+
+    void addTwiceGivesTwoEmptyContactsEachWithALine()
+    {
+        frmChatContactList& list = OpenList();
+        list.cmdToolbar_Click(0);
+        list.cmdToolbar_Click(0);
+        QCOMPARE(ContactStore.ContactCount, int16_t(6));
+        QCOMPARE(list.lstNames->count(), 6);
+        QCOMPARE(list.lstNames->item(4)->text(), QStringLiteral("5. "));
+        QCOMPARE(list.lstNames->currentRow(), 5);
+        QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 6 of  6"));
+        QVERIFY(CardChatName().isEmpty());
+        QVERIFY(ContactTableUnsaved());  // the new contact waits for the card's save
+    }
+
+    void findStartsAtTheSelectedContactAndDoesNotWrap()
+    {
+        frmChatContactList& list = OpenList();
+        list.move(120, 90);
+        Select(list, 0);
+        fx.fake->Reset();
+        fx.fake->inputAnswers = QStringList({"fish", "fish", "blue"});
+        list.cmdToolbar_Click(1);
+        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(list.lstNames->currentRow(), 3);
+        QCOMPARE(CardChatName(), QStringLiteral("Amber"));
+        const auto input = fx.fake->calls.at(0);
+        QCOMPARE(input.name, QStringLiteral("InputBox"));
+        QCOMPARE(input.args, QStringList({"Enter any text to search for", "Finding Chatroom Contact",
+                                          "", QString::number(WindowLeft(list)),
+                                          QString::number(WindowTop(list))}));
+
+        list.cmdToolbar_Click(1);  // the same text finds the same contact
+        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(fx.fake->Count("Beep"), 0);
+
+        list.cmdToolbar_Click(1);  // "blue" lies above: two beeps, nothing changes
+        QCOMPARE(fx.fake->Count("Beep"), 2);
+        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(list.lstNames->currentRow(), 3);
+        QCOMPARE(CardChatName(), QStringLiteral("Amber"));
+    }
+
+    void findWithEmptyTextReopensTheSelectedContact()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 1);
+        ContactDetails().txtField[3]->setPlainText(QStringLiteral("scribble"));
+        list.cmdToolbar_Click(1);  // cancelled: empty text
+        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(CardChatName(), QStringLiteral("Green"));
+        QCOMPARE(ContactDetails().txtField[3]->toPlainText(), QString());
+        QCOMPARE(fx.fake->Count("Beep"), 0);
+    }
+
+    void findWithNoSelectionSearchesFromTheFirst()
+    {
+        frmChatContactList& list = OpenList();
+        QCOMPARE(list.lstNames->currentRow(), -1);
+        fx.fake->inputAnswers = QStringList({"FRED"});
+        list.cmdToolbar_Click(1);
+        QCOMPARE(ContactStore.CurrentContact, int16_t(1));
+        QVERIFY(ContactDetails().isVisible());  // created by the find, thereby shown
+    }
+
+    void deleteWithoutSelectionOnlyComplains()
+    {
+        frmChatContactList& list = OpenList();
+        list.cmdToolbar_Click(2);
+        QCOMPARE(fx.fake->Messages(),
+                 QStringList({"BUG? - you shouldnt be able to delete a contact if none selected"}));
+        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QVERIFY(!fx.Saved());
+    }
+
+    void deleteRemovesTheCurrentContactAndShowsTheNext()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 1);
+        list.cmdToolbar_Click(2);
+        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(CardChatName(), QStringLiteral("Red"));
+        QCOMPARE(list.lstNames->currentRow(), 1);
+        QCOMPARE(list.lstNames->item(1)->text(), QStringLiteral("2. Red   ( Rita )"));
+        QVERIFY(!fx.SavedFile().contains(QStringLiteral("Green")));
+
+        // The last one: the new last contact becomes current; a hidden card
+        // is refilled but stays hidden.
+        Select(list, 2);
+        ContactDetails().hide();
+        list.cmdToolbar_Click(2);
+        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(CardChatName(), QStringLiteral("Red"));
+        QVERIFY(!ContactDetails().isVisible());
+    }
+
+    void deletingTheOnlyContactEmptiesTheListAndHidesTheCard()
+    {
+        fx.Seed({{"Solo", ""}});
+        frmChatContactList& list = OpenList();
+        Select(list, 0);
+        QVERIFY(ContactDetails().isVisible());
+        list.cmdToolbar_Click(2);
+        QCOMPARE(ContactStore.ContactCount, int16_t(0));
+        QCOMPARE(list.lstNames->count(), 0);
+        QVERIFY(!ContactDetails().isVisible());
+        QCOMPARE(fx.SavedFile(), QString());
+        // Brought up again, the card shows no contact and takes no typing
+        // that would go nowhere.
+        frmContactDetails& card = ContactDetails();
+        card.show();
+        QVERIFY(card.txtField[0]->toPlainText().isEmpty());
+        QVERIFY(card.txtField[0]->isReadOnly());
+    }
+
+    void aFailedDeleteStandsAndTheCardShowsTheNextContact()
+    {
+        frmChatContactList& list = OpenList();
+        Select(list, 0);
+        const QString path = ContactStore.ContactFilePath;
+        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        fx.fake->Reset();
+        list.cmdToolbar_Click(2);
+        QCOMPARE(fx.fake->Count("MessageBox"), 1);
+        // The table, the list and the card agree: the contact is gone.
+        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        QCOMPARE(list.lstNames->count(), 3);
+        QVERIFY(ContactDetails().isVisible());
+        QCOMPARE(CardChatName(), ContactStore.Contacts[1].Field(ContactField::ChatName));
+        QVERIFY(CardChatName() != QStringLiteral("Blue"));
+        // OK once the file can be written saves the deletion, and no card
+        // lands on another contact.
+        ContactStore.ContactFilePath = path;
+        ContactDetails().cmdOK_Click();
+        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(!fx.SavedFile().contains(QStringLiteral("Blue")));
+        QCOMPARE(fx.SavedFile().count(QStringLiteral("\r\n")), 3);
+    }
+
+    void toolbarButtonsOpenTheCardAndTheListUnderTheToolbar()
+    {
+        frmToolbar1& t = Toolbar();
+        t.move(400, 0);
+        t.show();
+        t.cmdButton_Click(0);
+        frmContactDetails& card = ContactDetails();
+        QVERIFY(card.isVisible());
+        QCOMPARE(ContactStore.ContactCount, int16_t(5));
+        QCOMPARE(card.lblID->text(), QStringLiteral(" 5 of  5"));
+        t.cmdButton_Click(1);
+        frmChatContactList& list = ChatContactList();
+        QVERIFY(list.isVisible());
+        const double seam = WindowLeft(t) + 360;
+        QCOMPARE(WindowLeft(list), seam);
+        QCOMPARE(WindowLeft(card) + WindowWidth(card), seam);
+        QCOMPARE(WindowTop(list), WindowTop(t) + WindowHeight(t));
+        QCOMPARE(WindowTop(card), WindowTop(t) + WindowHeight(t));
+    }
+};
+
+QTEST_MAIN(TestContactList)
+#include "test_contactlist.moc"

@@ -1,0 +1,66 @@
+#include "ui/desktop/QtPlatform.h"
+
+#include "support/TestFolder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QTest>
+
+class TestQtPlatform : public QObject {
+    Q_OBJECT
+
+private slots:
+    void programFolderIsTheExecutablesFolderWhenWritable()
+    {
+        TestFolder exe, user;
+        const QString userData = user.File(QStringLiteral("Banterly"));
+        QCOMPARE(ChooseProgramFolder(exe.Path(), userData), exe.Path());
+        QVERIFY(!QFileInfo::exists(userData));
+        // The write test leaves nothing behind.
+        QCOMPARE(QDir(exe.Path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+
+    void unwritableProgramFolderFallsBackToTheUserDataFolder_data()
+    {
+        QTest::addColumn<QString>("executableFolder");
+        QTest::newRow("missing folder") << QStringLiteral("no/such/folder");
+        QTest::newRow("a file") << QStringLiteral("plain-file");
+    }
+    void unwritableProgramFolderFallsBackToTheUserDataFolder()
+    {
+        QFETCH(QString, executableFolder);
+        TestFolder exe, user;
+        exe.Write(QStringLiteral("plain-file"), "x");
+        const QString userData = user.File(QStringLiteral("share/Banterly"));
+        QCOMPARE(ChooseProgramFolder(exe.File(executableFolder), userData), userData);
+        QVERIFY(QFileInfo(userData).isDir());  // created for the files to come
+        QCOMPARE(exe.Read(QStringLiteral("plain-file")), QByteArray("x"));
+    }
+
+    void profileStringsGoThroughTheIniFileWithTheBufferLimit()
+    {
+        TestFolder dir;
+        const QString ini = dir.File(QStringLiteral("banterly.ini"));
+        QtPlatform qt;
+        QVERIFY(qt.WriteProfileString(QStringLiteral("s"), QStringLiteral("k"),
+                                      QStringLiteral("abcdef"), ini));
+        QString value;
+        QCOMPARE(qt.ReadProfileString(QStringLiteral("S"), QStringLiteral("K"), QString(), value,
+                                      4, ini),
+                 3);
+        QCOMPARE(value, QStringLiteral("abc"));
+        QCOMPARE(qt.ReadProfileString(QStringLiteral("s"), QStringLiteral("none"),
+                                      QStringLiteral("dflt"), value, 100, ini),
+                 4);
+        QCOMPARE(value, QStringLiteral("dflt"));
+        QCOMPARE(qt.ReadProfileString(QStringLiteral("s"), QStringLiteral("none"), QString(),
+                                      value, 100, ini),
+                 0);
+        QVERIFY(!qt.WriteProfileString(QStringLiteral("s"), QStringLiteral("k"),
+                                       QStringLiteral("v"), dir.Path()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQtPlatform)
+#include "test_qtplatform.moc"
