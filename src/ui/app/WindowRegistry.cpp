@@ -16,6 +16,10 @@
 #include "ui/desktop/Twips.h"
 #include "core/settings/Settings.h"
 
+#include "core/files/ErrorLog.h"
+#include "core/platform/Platform.h"
+#include "ui/phrases/PhrasePaste.h"
+
 #include <QPointer>
 
 namespace {
@@ -47,10 +51,75 @@ void ShowModeless(QWidget& w)
 }
 } // namespace
 
+namespace {
+void ShowOptions()
+{
+    frmOptions& options = Options();
+    options.show();
+    options.raise();
+    options.activateWindow();
+}
+
+void AddNewContact()
+{
+    if (!AddContact())
+        return;
+    ShowContactDetails();
+    ShowContactOnCard(ContactDetails());
+    ContactDetails().StartTyping();
+}
+
+void ExchangeFromMenu(const QString& command, const QString& file, const QString& title)
+{
+    const ExchangeResult r = ExchangeWithWindows(command, file);
+    if (r.status == ExchangeResult::Done)
+        platform().MessageBox(r.summary);
+    else
+        ReportFailure(title + QStringLiteral(": ") + r.error);
+}
+
+// Only data that would be lost is saved when the program ends: an edit the
+// card holds, a contact table that differs from the file, and a phrase list
+// whose last save failed.
+bool SaveEverythingUnsaved()
+{
+    bool saved = SaveUnsavedContactsInWindows();
+    if (IsPhrasesLoaded())
+        saved = g_phrases->SaveUnsavedPhrases() && saved;
+    return saved;
+}
+
+void ConnectToolbar(frmToolbar1& t)
+{
+    QObject::connect(&t, &frmToolbar1::readyToLoad, &t, [] {
+        RunStartupStep("settings", LoadSettings);
+        if (g_toolbar)
+            g_toolbar->SetPasteAfterCopy(Settings.PasteAfterCopy == 1);
+        FollowActiveWindow();
+        RunStartupStep("contacts", LoadContacts);
+    });
+    QObject::connect(&t, &frmToolbar1::addContactRequested, &t, AddNewContact);
+    QObject::connect(&t, &frmToolbar1::contactListRequested, &t, [] { ShowContactList(); });
+    QObject::connect(&t, &frmToolbar1::phrasesRequested, &t, [] { ShowPhrases(); });
+    QObject::connect(&t, &frmToolbar1::optionsRequested, &t, ShowOptions);
+    QObject::connect(&t, &frmToolbar1::restoreRequested, &t, [] { ShowRestore(); });
+    QObject::connect(&t, &frmToolbar1::exchangeRequested, &t, ExchangeFromMenu);
+    QObject::connect(&t, &frmToolbar1::pasteAfterCopyToggled, &t, [](bool on) {
+        Settings.PasteAfterCopy = on ? 1 : 0;
+        SavePasteAfterCopy();  // a failure is reported; the choice holds for this run
+        FollowActiveWindow();
+    });
+    t.SaveBeforeClosing = SaveEverythingUnsaved;
+    t.SetPasteAfterCopy(Settings.PasteAfterCopy == 1);
+}
+} // namespace
+
 frmToolbar1& Toolbar()
 {
-    if (!g_toolbar)
+    if (!g_toolbar) {
         g_toolbar = new frmToolbar1();
+        ConnectToolbar(*g_toolbar);
+    }
     return *g_toolbar;
 }
 
@@ -58,7 +127,26 @@ frmContactDetails& ContactDetails() { return Touch(g_card); }
 frmChatContactList& ChatContactList() { return Touch(g_list); }
 frmPhrases& Phrases() { return Touch(g_phrases); }
 frmOptions& Options() { return Touch(g_options); }
-frmRestore& RestoreWindow() { return Touch(g_restore); }
+frmRestore& RestoreWindow()
+{
+    if (!g_restore) {
+        g_restore = new frmRestore();
+        g_restore->FileOf = [](int kind) {
+            return kind == 0 ? ContactStore.ContactFilePath : Settings.PhraseListFile;
+        };
+        g_restore->SaveUnsavedFirst = [](int kind) {
+            return kind == 0 ? SaveUnsavedContactsInWindows() : SaveUnsavedPhrasesInWindows();
+        };
+        QObject::connect(g_restore, &frmRestore::restored, g_restore, [](int kind) {
+            if (kind == 0)
+                ReloadContactsIntoWindows();
+            else
+                ReloadPhrasesIntoWindows();
+        });
+        g_restore->Load();
+    }
+    return *g_restore;
+}
 
 bool IsToolbarCreated() { return !g_toolbar.isNull(); }
 bool IsContactDetailsLoaded() { return !g_card.isNull(); }
@@ -136,10 +224,7 @@ bool ShowWindowNamed(const QString& name)
         ShowPhrases();
         g_phrases->activateWindow();
     } else if (name == QStringLiteral("options")) {
-        frmOptions& options = Options();
-        options.show();
-        options.raise();
-        options.activateWindow();
+        ShowOptions();
     } else {
         return false;
     }

@@ -1,13 +1,10 @@
 #include "ui/app/frmRestore.h"
 
-#include "ui/app/Windows.h"
-#include "core/contacts/ContactStore.h"
 #include "core/files/Backups.h"
 #include "core/files/ErrorLog.h"
 #include "core/exchange/Restore.h"
 #include "ui/desktop/Desktop.h"
 #include "core/platform/Platform.h"
-#include "core/settings/Settings.h"
 
 #include <QDir>
 #include <QHBoxLayout>
@@ -32,11 +29,6 @@ const KindTexts kKinds[2] = {
 constexpr int kPathRole = Qt::UserRole;
 constexpr int kTimeRole = Qt::UserRole + 1;
 constexpr int kHoldsRole = Qt::UserRole + 2;
-
-QString FileOf(int kind)
-{
-    return kind == kContacts ? ContactStore.ContactFilePath : Settings.PhraseListFile;
-}
 
 QString Latin1(const char* text) { return QString::fromLatin1(text); }
 
@@ -97,7 +89,7 @@ void frmRestore::RefreshVersions()
 {
     const int kind = cboFile->currentIndex();
     const KindTexts& k = kKinds[kind];
-    const QString file = FileOf(kind);
+    const QString file = FileOf ? FileOf(kind) : QString();
     const BusyPointer busy;
     lstVersions->clear();
     cboFile->setToolTip(QDir::toNativeSeparators(file));
@@ -157,21 +149,16 @@ void frmRestore::cmdRestore_Click()
     }
     // What the program holds and has not written yet would be lost under the
     // restored file; the failed save has told the user why.
-    const bool saved =
-        kind == kContacts ? SaveUnsavedContactsInWindows() : SaveUnsavedPhrasesInWindows();
-    if (!saved) {
+    if (SaveUnsavedFirst && !SaveUnsavedFirst(kind)) {
         ReportFailure(what + QStringLiteral(" were not restored: the changes not yet saved could "
                                             "not be saved first, and restoring would lose them."));
         return;
     }
-    if (!WriteRestoredVersion(FileOf(kind), bytes, &error)) {
+    if (!FileOf || !WriteRestoredVersion(FileOf(kind), bytes, &error)) {
         failed(error);
         return;
     }
-    if (kind == kContacts)
-        ReloadContactsIntoWindows();
-    else
-        ReloadPhrasesIntoWindows();
+    emit restored(kind);
     RefreshVersions();
     platform().MessageBox(what + QStringLiteral(" were restored from the version of ") + when +
                           QStringLiteral(" (") + holds + QStringLiteral(")."));

@@ -1,19 +1,13 @@
 #include "ui/app/frmToolbar1.h"
 
-#include "ui/widgets/ToolbarIcons.h"
-#include "ui/desktop/WindowControl.h"
-#include "ui/app/Windows.h"
-#include "core/contacts/ContactStore.h"
-#include "ui/contacts/frmContactDetails.h"
 #include "core/files/ErrorLog.h"
-#include "ui/options/frmOptions.h"
-#include "ui/phrases/PhrasePaste.h"
-#include "ui/phrases/frmPhrases.h"
+#include "core/platform/Platform.h"
 #include "ui/desktop/Desktop.h"
 #include "ui/desktop/Fonts.h"
-#include "core/platform/Platform.h"
 #include "ui/desktop/Twips.h"
-#include "core/settings/Settings.h"
+#include "ui/desktop/WindowControl.h"
+#include "ui/phrases/PhrasePaste.h"
+#include "ui/widgets/ToolbarIcons.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
@@ -23,9 +17,6 @@
 #include <QUrl>
 #include <algorithm>
 #include <exception>
-
-QString StartTime;
-int16_t ShowCurrentTime = -1;
 
 namespace {
 const QColor kLightGrey(192, 192, 192);
@@ -111,8 +102,8 @@ frmToolbar1::frmToolbar1()
 
     mnuToolbar = new QMenu(this);
     mnuToolbar->setObjectName(QStringLiteral("mnuToolbar"));
-    mnuRestore = mnuToolbar->addAction(QStringLiteral("Restore from a Backup\u2026"), this,
-                                       [] { ShowRestore(); });
+    mnuRestore = mnuToolbar->addAction(QStringLiteral("Restore from a Backup\u2026"),
+                                       this, &frmToolbar1::restoreRequested);
     mnuRestore->setObjectName(QStringLiteral("mnuRestore"));
     struct Exchange {
         const char* caption;
@@ -129,17 +120,12 @@ frmToolbar1::frmToolbar1()
     };
     for (const Exchange& x : kExchanges) {
         QAction* action = mnuToolbar->addAction(QString::fromUtf8(x.caption));
-        connect(action, &QAction::triggered, this, [x] {
+        connect(action, &QAction::triggered, this, [this, x] {
             const QString title = QString::fromUtf8(x.caption).remove(QChar(u'…'));
             const QString file = desktop().ChooseFile(x.save, title, QString::fromLatin1(x.filter),
                                                       QString::fromLatin1(x.suggested));
-            if (file.isEmpty())
-                return;
-            const ExchangeResult r = ExchangeWithWindows(QString::fromLatin1(x.command), file);
-            if (r.status == ExchangeResult::Done)
-                platform().MessageBox(r.summary);
-            else
-                ReportFailure(title + QStringLiteral(": ") + r.error);
+            if (!file.isEmpty())
+                emit exchangeRequested(QString::fromLatin1(x.command), file, title);
         });
     }
     connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this, [] {
@@ -149,17 +135,16 @@ frmToolbar1::frmToolbar1()
     mnuPasteAfterCopy = mnuToolbar->addAction(QStringLiteral("Paste Phrases into the Chat Window"));
     mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));
     mnuPasteAfterCopy->setCheckable(true);
-    connect(mnuPasteAfterCopy, &QAction::triggered, this, [](bool on) {
-        Settings.PasteAfterCopy = on ? 1 : 0;
-        SavePasteAfterCopy();  // a failure is reported; the choice holds for this run
-        FollowActiveWindow();
+    connect(mnuPasteAfterCopy, &QAction::triggered, this, [this](bool on) {
+        m_pasteAfterCopy = on;
+        emit pasteAfterCopyToggled(on);
     });
     // The item shows the setting, and is greyed (its tooltip says why) where
     // pasting cannot work.
     mnuToolbar->setToolTipsVisible(true);
     connect(mnuToolbar, &QMenu::aboutToShow, this, [this] {
         const QString unavailable = PasteUnavailableReason();
-        mnuPasteAfterCopy->setChecked(Settings.PasteAfterCopy == 1);
+        mnuPasteAfterCopy->setChecked(m_pasteAfterCopy);
         mnuPasteAfterCopy->setEnabled(unavailable.isEmpty());
         mnuPasteAfterCopy->setToolTip(
             unavailable.isEmpty()
@@ -223,35 +208,27 @@ void frmToolbar1::Load()
     InstallFontStandIns();
     m_fontsReady = true;
     SetClockText(lblTime->text());
+    // Start-up lets pending window events run once, so the toolbar is drawn
+    // before the files are read.
     d.DoEvents();
-    RunStartupStep("settings", LoadSettings);
-    FollowActiveWindow();
-    RunStartupStep("contacts", LoadContacts);
+    emit readyToLoad();
 }
 
 void frmToolbar1::cmdButton_Click(int index)
 {
     switch (index) {
     case 0:
-        if (!AddContact())
-            return;
-        ShowContactDetails();
-        ShowContactOnCard(ContactDetails());
-        ContactDetails().StartTyping();
+        emit addContactRequested();
         break;
     case 1:
-        ShowContactList();
+        emit contactListRequested();
         break;
     case 2:
-        ShowPhrases();
+        emit phrasesRequested();
         break;
-    case 3: {
-        frmOptions& options = Options();
-        options.show();
-        options.raise();
-        options.activateWindow();
+    case 3:
+        emit optionsRequested();
         break;
-    }
     default:
         break;
     }
@@ -289,18 +266,11 @@ void frmToolbar1::contextMenuEvent(QContextMenuEvent* e)
 void frmToolbar1::closeEvent(QCloseEvent* e)
 {
     // Closing the toolbar ends the program at once; no other window runs
-    // its closing logic. Only data that would be lost is saved first: an edit
-    // the card holds, a contact table that differs from the file, and a
-    // phrase list whose last save failed. When such a save fails (the user
-    // has just been told why) the program stays open once, so the data can
-    // still be saved; closing it again ends it.
-    bool saved = true;
-    if (IsContactDetailsLoaded())
-        saved = ContactDetails().SaveMarkedEditOnExit();
-    else
-        saved = SaveUnsavedContacts();
-    if (IsPhrasesLoaded())
-        saved = Phrases().SaveUnsavedPhrases() && saved;
+    // its closing logic. Only data that would be lost is saved first
+    // (SaveBeforeClosing). When such a save fails (the user has just been
+    // told why) the program stays open once, so the data can still be saved;
+    // closing it again ends it.
+    const bool saved = !SaveBeforeClosing || SaveBeforeClosing();
     if (!saved && !m_closeAfterFailedSave) {
         m_closeAfterFailedSave = true;
         e->ignore();

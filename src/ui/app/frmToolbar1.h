@@ -10,24 +10,35 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
 
 // The clock label: a press is one click; a double click is not a second one.
 using ClockLabel = ClickLabel;
 
-// Clock state: the start time as text, and whether the clock shows the
-// current time (-1) or the start time (0).
-extern QString StartTime;
-extern int16_t ShowCurrentTime;
-
 // The start-up window: a narrow strip at the top of the screen with four
 // picture buttons and a clock. Closing it ends the program.
+//
+// The toolbar knows no other window: a button or a menu command is a signal,
+// and the controller decides what follows.
 class frmToolbar1 : public QWidget {
     Q_OBJECT
 public:
     frmToolbar1();
 
-    // The start-up sequence.
+    // The start-up sequence: the toolbar on the screen, then readyToLoad()
+    // (the controller reads the settings and the contacts).
     void Load();
+
+    // Clock state: the start time as text, and whether the clock shows the
+    // current time (-1) or the start time (0).
+    QString StartTime;
+    int16_t ShowCurrentTime = -1;
+
+    // Asked before the program ends: saves what would be lost. False when a
+    // save failed (the user has been told); the program then stays open once.
+    std::function<bool()> SaveBeforeClosing;
+    // The check of "Paste Phrases into the Chat Window" (the setting's value).
+    void SetPasteAfterCopy(bool on) { m_pasteAfterCopy = on; }
 
     void cmdButton_Click(int index);
     void lblTime_Click();
@@ -41,6 +52,18 @@ public:
     QAction* mnuRestore = nullptr;
     QAction* mnuPasteAfterCopy = nullptr;  // checkable: [phrases] PasteAfterCopy
 
+signals:
+    void readyToLoad();
+    void addContactRequested();
+    void contactListRequested();
+    void phrasesRequested();
+    void optionsRequested();
+    void restoreRequested();
+    // An import or export with the file the user chose; `title` names the
+    // command in what is reported.
+    void exchangeRequested(const QString& command, const QString& file, const QString& title);
+    void pasteAfterCopyToggled(bool on);
+
 protected:
     void closeEvent(QCloseEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
@@ -50,6 +73,7 @@ private:
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
     bool m_fontsReady = false;  // the font stand-ins are installed (Load)
+    bool m_pasteAfterCopy = false;
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up

@@ -144,8 +144,8 @@ private slots:
         QCOMPARE(t.windowTitle(), QStringLiteral("Banterly"));
         QCOMPARE(t.pos(), QPoint(500, 0));  // 15015 / 2 twips, halves to even
         QVERIFY(t.isVisible());
-        QCOMPARE(StartTime, FormatTimeOfDay(QTime(22, 5, 9)));
-        QCOMPARE(ShowCurrentTime, -1);
+        QCOMPARE(t.StartTime, FormatTimeOfDay(QTime(22, 5, 9)));
+        QCOMPARE(t.ShowCurrentTime, -1);
 
         const int topmost = IndexOf(*fake, QStringLiteral("SetWindowPos"));
         const int events = IndexOf(*fake, QStringLiteral("DoEvents"));
@@ -177,7 +177,7 @@ private slots:
         QTest::mouseClick(t.lblTime, Qt::LeftButton);
         QCOMPARE(t.lblTime->text(), started);
         QCOMPARE(ClockColour(t), kRed);
-        QCOMPARE(ShowCurrentTime, 0);
+        QCOMPARE(t.ShowCurrentTime, 0);
         t.Timer1_Timer();
         QCOMPARE(t.lblTime->text(), started);
         QCOMPARE(ClockColour(t), kRed);
@@ -185,7 +185,7 @@ private slots:
         QTest::mouseClick(t.lblTime, Qt::LeftButton);
         QCOMPARE(t.lblTime->text(), later);
         QCOMPARE(ClockColour(t), kDarkBlue);
-        QCOMPARE(ShowCurrentTime, -1);
+        QCOMPARE(t.ShowCurrentTime, -1);
 
         // A double click is one click: it flips the mode once. Sent through
         // the window, so that Qt makes the double click from two presses as
@@ -221,8 +221,8 @@ private slots:
 
         QFont full = t.lblTime->font();
         full.setPixelSize(11);
-        while (QFontMetrics(full).horizontalAdvance(QStringLiteral("Started ") + StartTime) <= 114)
-            StartTime += QLatin1Char('0');  // too wide at 11 pixels for the 114 left
+        while (QFontMetrics(full).horizontalAdvance(QStringLiteral("Started ") + t.StartTime) <= 114)
+            t.StartTime += QLatin1Char('0');  // too wide at 11 pixels for the 114 left
         QTest::mouseClick(t.lblTime, Qt::LeftButton);
         QVERIFY2(ClockFault(t).isEmpty(), qPrintable(ClockFault(t)));
         QVERIFY(t.lblTime->font().pixelSize() < 11);
