@@ -50,7 +50,7 @@ const ButtonSpec kButtons[4] = {
 };
 } // namespace
 
-void RunStartupStep(const char* what, void (*step)())
+void RunStartupStep(const char* what, const std::function<void()>& step)
 {
     QString reason;
     try {
@@ -67,7 +67,7 @@ void RunStartupStep(const char* what, void (*step)())
     platform().MessageBox(message);
 }
 
-frmToolbar1::frmToolbar1()
+frmToolbar1::frmToolbar1(ContactStore& book) : m_book(book)
 {
     setWindowTitle(QStringLiteral("Banterly"));
     setAutoFillBackground(true);
@@ -226,14 +226,17 @@ void frmToolbar1::Load()
     d.DoEvents();
     RunStartupStep("settings", LoadSettings);
     FollowActiveWindow();
-    RunStartupStep("contacts", LoadContacts);
+    RunStartupStep("contacts", [this] {
+        m_book.ContactFilePath = Settings.ContactFilePath;
+        m_book.LoadContacts();
+    });
 }
 
 void frmToolbar1::cmdButton_Click(int index)
 {
     switch (index) {
     case 0:
-        if (!AddContact())
+        if (!m_book.AddContact())
             return;
         ShowContactDetails();
         ShowContactOnCard(ContactDetails());
@@ -298,7 +301,7 @@ void frmToolbar1::closeEvent(QCloseEvent* e)
     if (IsContactDetailsLoaded())
         saved = ContactDetails().SaveMarkedEditOnExit();
     else
-        saved = SaveUnsavedContacts();
+        saved = m_book.SaveUnsavedContacts();
     if (IsPhrasesLoaded())
         saved = Phrases().SaveUnsavedPhrases() && saved;
     if (!saved && !m_closeAfterFailedSave) {

@@ -10,6 +10,9 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
+
+class ContactStore;
 
 // The clock label: a press is one click; a double click is not a second one.
 using ClockLabel = ClickLabel;
@@ -24,7 +27,7 @@ extern int16_t ShowCurrentTime;
 class frmToolbar1 : public QWidget {
     Q_OBJECT
 public:
-    frmToolbar1();
+    explicit frmToolbar1(ContactStore& book);
 
     // The start-up sequence.
     void Load();
@@ -50,8 +53,9 @@ private:
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
     bool m_fontsReady = false;  // the font stand-ins are installed (Load)
+    ContactStore& m_book;
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up
 // carries on.
-void RunStartupStep(const char* what, void (*step)());
+void RunStartupStep(const char* what, const std::function<void()>& step);
