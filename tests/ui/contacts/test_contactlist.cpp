@@ -1,5 +1,8 @@
 #include "support/ContactsFixture.h"
+#include "support/ListTestSupport.h"
 
+#include "core/platform/AtomicFile.h"
+#include "ui/app/Reporter.h"
 #include "ui/desktop/WindowControl.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/contacts/ContactTransfer.h"
@@ -342,6 +345,61 @@ private slots:
         QCOMPARE(WindowLeft(card) + WindowWidth(card), seam);
         QCOMPARE(WindowTop(list), WindowTop(t) + WindowHeight(t));
         QCOMPARE(WindowTop(card), WindowTop(t) + WindowHeight(t));
+    }
+
+    // A list and a card made for one book follow its signals alone: after a
+    // load, an add, a card's edit, a delete whose save fails and a reload
+    // they show the table as it is, no edit lands on another contact, and
+    // the failed save is told once.
+    void aListAndACardFollowTheirBook()
+    {
+        ContactStore book;
+        ReportBookFailures(book);
+        book.ContactFilePath = fx.folder->File(QStringLiteral("own.lis"));
+        frmChatContactList list(book);
+        frmContactDetails card(book);
+
+        book.LoadContacts();  // no file yet: the sample contact
+        QCOMPARE(ItemsOf(*list.lstNames), QStringList{"1. Programmer   ( Sam )"});
+
+        QVERIFY(book.AddContact());
+        QCOMPARE(list.lstNames->count(), 2);
+        QCOMPARE(list.lstNames->currentRow(), 1);
+        ShowContactOnCard(card);
+        card.txtField[0]->setPlainText(QStringLiteral("Zed"));
+        card.SetContactsChanged(true);
+        QVERIFY(ReadContactFromCard(card));
+        QCOMPARE(list.lstNames->item(1)->text(), QStringLiteral("2. Zed"));
+        QVERIFY(book.SaveContacts());
+
+        // The card shows the sample; its delete cannot be saved.
+        book.SetCurrentContact(1);
+        ShowContactOnCard(card);
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        fx.fake->Reset();
+        SimulateFullDisk(true);
+        QVERIFY(book.DeleteContact(1));
+        SimulateFullDisk(false);
+        QCOMPARE(fx.fake->Messages().size(), 1);
+        QVERIFY(fx.fake->Messages().first().startsWith(QStringLiteral("Could not save the contacts")));
+        QCOMPARE(LogMessages(*fx.folder).filter(QStringLiteral("Could not save the contacts")).size(), 1);
+        QCOMPARE(ItemsOf(*list.lstNames), QStringList{"1. Zed"});
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        QCOMPARE(card.ShownContact(), book.Contacts[1].Serial());
+        QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("Zed"));
+
+        // An edit still on the card when the file is read again belongs to
+        // a table that is gone: it lands on no contact of the new one.
+        card.txtField[0]->setPlainText(QStringLiteral("Crossed"));
+        card.SetContactsChanged(true);
+        book.LoadContacts();  // the file still holds both
+        QCOMPARE(ItemsOf(*list.lstNames), QStringList({"1. Programmer   ( Sam )", "2. Zed"}));
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        QCOMPARE(card.ShownContact(), book.Contacts[1].Serial());
+        QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("Programmer"));
+        QVERIFY(!card.ContactsChanged());
+        QVERIFY(!book.ContactTableUnsaved());
+        QCOMPARE(fx.fake->Messages().size(), 1);
     }
 };
 
