@@ -30,15 +30,15 @@ double Median(std::vector<double> v)
 
 void Seed()
 {
-    ContactStore.Contacts.assign(kContacts + 2, ContactRecord());
+    Book().Contacts.assign(kContacts + 2, ContactRecord());
     for (int i = 1; i <= kContacts; ++i) {
-        ContactRecord& r = ContactStore.Contacts[i];
+        ContactRecord& r = Book().Contacts[i];
         r.SetField(ContactField::ChatName, QStringLiteral("chatter%1").arg(i));
         if (i % 3)
             r.SetField(ContactField::RealName, QStringLiteral("Given Family%1").arg(i));
     }
-    ContactStore.ContactCount = kContacts;
-    ContactStore.CurrentContact = kContacts / 2;
+    Book().ContactCount = kContacts;
+    Book().CurrentContact = kContacts / 2;
 }
 } // namespace
 
@@ -51,7 +51,7 @@ int main(int argc, char** argv)
     TestFolder folder;
     fake.programFolder = folder.Path();
     Settings.ContactFilePath = folder.File(QStringLiteral("chatcontacts.lis"));
-    ContactStore.ContactFilePath = Settings.ContactFilePath;
+    Book().ContactFilePath = Settings.ContactFilePath;
     Seed();
 
     frmToolbar1& toolbar = Toolbar();
@@ -64,7 +64,7 @@ int main(int argc, char** argv)
         for (int run = 0; run < 7; ++run) {
             QElapsedTimer t;
             t.start();
-            FillContactList(*list.lstNames);
+            FillContactList(*list.lstNames, Book());
             fill.push_back(t.nsecsElapsed() / 1e6);
         }
         list.close();

@@ -160,7 +160,7 @@ private:
 // (PruneBackupsInBackground); the benchmark waits for it, untimed, after
 // each save.
 // Returns false when a ratio is over 1.05 or a save failed.
-bool BackupsSideBySide(const QByteArray& bytes, const QString& folder, FakePlatform& fake,
+bool BackupsSideBySide(ContactStore& book, const QByteArray& bytes, const QString& folder, FakePlatform& fake,
                        int runs)
 {
     QDir(folder).mkpath(QStringLiteral("kept"));
@@ -172,17 +172,17 @@ bool BackupsSideBySide(const QByteArray& bytes, const QString& folder, FakePlatf
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             return false;
     }
-    ContactStore.ContactFilePath = kept;
-    LoadContacts();  // remembers the file, as the program does
-    if (ContactStore.ContactCount != kContacts)
+    book.ContactFilePath = kept;
+    book.LoadContacts();  // remembers the file, as the program does
+    if (book.ContactCount != kContacts)
         return false;
     KeepPreviousVersions();
     TimedKeeper timed(SetPreviousVersionKeeper(nullptr));
 
     auto save = [&](bool withKeeper) {
-        ContactStore.ContactFilePath = withKeeper ? kept : plain;
+        book.ContactFilePath = withKeeper ? kept : plain;
         SetPreviousVersionKeeper(withKeeper ? &timed : nullptr);
-        const bool ok = SaveContacts();
+        const bool ok = book.SaveContacts();
         SetPreviousVersionKeeper(nullptr);
         return ok;
     };
@@ -239,6 +239,7 @@ bool BackupsSideBySide(const QByteArray& bytes, const QString& folder, FakePlatf
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
+    ContactStore book;
     const QStringList args = app.arguments();
     if (args.size() >= 2 && args[1] == QStringLiteral("--backups")) {
         QTemporaryDir dir;
@@ -248,7 +249,7 @@ int main(int argc, char** argv)
         std::printf("file: %d contacts, %.2f MB, in %s\n", kContacts, bytes.size() / 1e6,
                     qPrintable(dir.path()));
         const int runs = args.size() > 2 ? args[2].toInt() : 41;
-        return BackupsSideBySide(bytes, dir.path(), fake, std::max(runs, 1)) ? 0 : 2;
+        return BackupsSideBySide(book, bytes, dir.path(), fake, std::max(runs, 1)) ? 0 : 2;
     }
     if (args.size() == 3 && args[1] == QStringLiteral("--write")) {
         QFile f(args[2]);
@@ -264,20 +265,20 @@ int main(int argc, char** argv)
         if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
             return 1;
     }
-    ContactStore.ContactFilePath = path;
+    book.ContactFilePath = path;
     std::printf("file: %d contacts, %.2f MB\n", kContacts, bytes.size() / 1e6);
 
     volatile qsizetype sink = 0;
     const auto readFloor = [&] { sink = ReadFile(path).count(char(31)); };
-    const auto [load, loadFloor] = Measure([] { LoadContacts(); }, readFloor);
-    if (ContactStore.ContactCount != kContacts || ContactStore.ReadOnly) {
-        std::printf("load read %d contacts\n", ContactStore.ContactCount);
+    const auto [load, loadFloor] = Measure([&] { book.LoadContacts(); }, readFloor);
+    if (book.ContactCount != kContacts || book.ReadOnly) {
+        std::printf("load read %d contacts\n", book.ContactCount);
         return 1;
     }
     const auto [find, findFloor] = Measure(
-        [&] { sink = FindContact(0, kContacts, QStringLiteral("no such person")); }, readFloor);
+        [&] { sink = book.FindContact(0, kContacts, QStringLiteral("no such person")); }, readFloor);
     const QString floorPath = dir.filePath(QStringLiteral("floor.lis"));
-    const auto [save, saveFloor] = Measure([] { SaveContacts(); },
+    const auto [save, saveFloor] = Measure([&] { book.SaveContacts(); },
                                            [&] {
                                                QSaveFile f(floorPath);
                                                f.open(QIODevice::WriteOnly);

@@ -145,21 +145,21 @@ int main(int argc, char** argv)
     QuietPlatform quiet;
     quiet.folder = dir.path();
     SetPlatform(&quiet);
-    ContactStore = ContactStoreValues();
-    ContactStore.ContactFilePath = dir.filePath(QStringLiteral("chatcontacts.lis"));
+    ContactStore book;
+    book.ContactFilePath = dir.filePath(QStringLiteral("chatcontacts.lis"));
     for (const char* name : {"book.vcf", "book.csv"}) {
         const QString file = dir.filePath(QString::fromLatin1(name));
-        ContactStore.Contacts.assign(contacts.size() + 2, ContactRecord());
-        std::copy(contacts.begin(), contacts.end(), ContactStore.Contacts.begin() + 1);
-        ContactStore.ContactCount = int16_t(contacts.size());
-        const double exportMs = Median([&] { ExportContacts(file); });
+        book.Contacts.assign(contacts.size() + 2, ContactRecord());
+        std::copy(contacts.begin(), contacts.end(), book.Contacts.begin() + 1);
+        book.ContactCount = int16_t(contacts.size());
+        const double exportMs = Median([&] { ExportContacts(book, file); });
         bool imported = true;
         const double importMs = Median([&] {
-            ContactStore.Contacts.assign(2, ContactRecord());
-            ContactStore.ContactCount = 0;
-            imported = ImportContacts(file).status == ExchangeResult::Done && imported;
+            book.Contacts.assign(2, ContactRecord());
+            book.ContactCount = 0;
+            imported = ImportContacts(book, file).status == ExchangeResult::Done && imported;
         });
-        imported = imported && ContactStore.ContactCount == int16_t(contacts.size());
+        imported = imported && book.ContactCount == int16_t(contacts.size());
         const qsizetype bytes = QFileInfo(file).size();
         std::printf("%s\n", name);
         ok = Row("  export cmd", exportMs, bytes) && ok;

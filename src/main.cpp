@@ -1,5 +1,6 @@
 #include "core/cli/CommandLine.h"
 #include "ui/app/RemoteCommands.h"
+#include "ui/app/Reporter.h"
 #include "ui/app/Windows.h"
 #include "ui/app/frmToolbar1.h"
 #include "core/contacts/ContactStore.h"
@@ -44,10 +45,16 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
     if (!single.Claim()) {
         status = HandOverToRunningCopy(single, {request.command, {request.file}});
     } else {
+        // The book's failures go to standard error, as every report of a
+        // run without windows does.
+        ContactStore book;
+        ReportBookFailures(book);
         LoadSettings();
-        if (request.command.endsWith(QStringLiteral("-contacts")))
-            LoadContacts();
-        const ExchangeResult result = RunExchange(request.command, request.file);
+        if (request.command.endsWith(QStringLiteral("-contacts"))) {
+            book.ContactFilePath = Settings.ContactFilePath;
+            book.LoadContacts();
+        }
+        const ExchangeResult result = RunExchange(book, request.command, request.file);
         Print(stdout, result.summary);
         if (result.status != ExchangeResult::Done)
             Print(stderr, QStringLiteral("Banterly: ") + result.error);

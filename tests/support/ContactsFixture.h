@@ -2,6 +2,8 @@
 
 // Shared set-up for the contact window tests: a fake desktop, a fresh program
 // folder, the settings the card reads and a contact table seeded in memory.
+// The book is the one the window registry gives its windows, fresh for each
+// test, and tells the user of its failures as the program's does.
 
 #include "ui/app/Windows.h"
 #include "core/contacts/ContactStore.h"
@@ -16,6 +18,7 @@
 struct ContactsFixture {
     std::unique_ptr<FakePlatform> fake;
     std::unique_ptr<TestFolder> folder;
+    ContactStore* book = nullptr;
 
     void Start(bool showStatFields = true)
     {
@@ -27,26 +30,26 @@ struct ContactsFixture {
         Settings.ContactFilePath = folder->File(QStringLiteral("chatcontacts.lis"));
         Settings.AlwaysOnTop = 1;
         Settings.ShowStatFields = showStatFields ? 1 : 0;
-        ContactStore = ContactStoreValues{};
-        ContactStore.ContactFilePath = Settings.ContactFilePath;
+        book = &Book();
+        book->ContactFilePath = Settings.ContactFilePath;
     }
     void Stop()
     {
         UnloadAllWindows();
-        ContactStore = ContactStoreValues{};
+        book = nullptr;
         fake.reset();
         folder.reset();
     }
     // Contacts 1..n with a chat name and a real name each.
     void Seed(const QList<QPair<QString, QString>>& people)
     {
-        ContactStore.Contacts.assign(people.size() + 2, ContactRecord());
+        book->Contacts.assign(people.size() + 2, ContactRecord());
         for (int i = 0; i < people.size(); ++i) {
-            ContactStore.Contacts[i + 1].SetField(ContactField::ChatName, people[i].first);
-            ContactStore.Contacts[i + 1].SetField(ContactField::RealName, people[i].second);
+            book->Contacts[i + 1].SetField(ContactField::ChatName, people[i].first);
+            book->Contacts[i + 1].SetField(ContactField::RealName, people[i].second);
         }
-        ContactStore.ContactCount = static_cast<int16_t>(people.size());
-        ContactStore.CurrentContact = 0;
+        book->ContactCount = static_cast<int16_t>(people.size());
+        book->CurrentContact = 0;
     }
     QString SavedFile() const
     {

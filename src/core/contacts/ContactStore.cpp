@@ -1,6 +1,5 @@
 #include "core/contacts/ContactStore.h"
 
-#include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Platform.h"
@@ -14,14 +13,8 @@
 #include <algorithm>
 #include <cstring>
 #include <exception>
+#include <functional>
 #include <new>
-
-ContactStoreValues ContactStore;
-
-// The one writer of the table's unsaved mark.
-struct StoreProcedures {
-    static void MarkUnsaved(bool unsaved) { ContactStore.Unsaved.m_set = unsaved; }
-};
 
 namespace {
 
@@ -36,30 +29,6 @@ constexpr qint64 kMaxFileBytes = MaxContactFileBytes;
 constexpr qint64 kReadChunk = qint64(4) << 20;
 constexpr qsizetype kWriteChunk = qsizetype(1) << 20;
 constexpr char kFileDelimiter = char(31);
-
-void Report(const QString& message) { ReportFailure(message); }
-
-QString ReadError(const QString& reason)
-{
-    return QStringLiteral("Could not read the contacts from ") + ContactStore.ContactFilePath +
-           QStringLiteral(": ") + reason;
-}
-
-// Keeps the file as it is for the rest of the run; the first reason counts.
-void MakeReadOnly(const QString& reason)
-{
-    if (ContactStore.ReadOnly)
-        return;
-    ContactStore.ReadOnly = true;
-    ContactStore.ReadOnlyReason = reason;
-    Report(reason + QStringLiteral(".\nThe contact file will not be changed until Banterly is "
-                                   "started again."));
-}
-
-void RefuseSave(const QString& what)
-{
-    Report(what + ContactStore.ReadOnlyReason);
-}
 
 QString OutOfMemory() { return QStringLiteral("not enough memory"); }
 
@@ -84,7 +53,12 @@ bool IsBlank(QStringView line)
 // LF or CR; empty and space-only lines are skipped.
 class ContactFileReader {
 public:
-    explicit ContactFileReader(std::vector<ContactRecord>& table) : m_table(table) {}
+    using ReadOnlyStep = std::function<void(const QString& reason)>;
+    ContactFileReader(std::vector<ContactRecord>& table, const QString& path,
+                      ReadOnlyStep makeReadOnly)
+        : m_table(table), m_path(path), m_makeReadOnly(std::move(makeReadOnly))
+    {
+    }
 
     // Reads every line of a block that ends at a line end (or the file's
     // end). Returns false once no more lines may be read.
@@ -115,7 +89,7 @@ private:
         if (bytes.isEmpty() || (bytes.front() == ' ' && IsBlank(bytes)))
             return true;
         if (Count() == kMaxLines) {
-            MakeReadOnly(QStringLiteral("The contact file ") + ContactStore.ContactFilePath +
+            m_makeReadOnly(QStringLiteral("The contact file ") + m_path +
                          QStringLiteral(" holds more than %1 contacts; only the first %1 were read")
                              .arg(kMaxLines));
             return false;
@@ -132,8 +106,8 @@ private:
             ParseContactLine(record, line, ContactDelimiter);
         }
         if (length > kMaxLineLength)
-            MakeReadOnly(QStringLiteral("Line %1 of the contact file ").arg(Count()) +
-                         ContactStore.ContactFilePath +
+            m_makeReadOnly(QStringLiteral("Line %1 of the contact file ").arg(Count()) +
+                           m_path +
                          QStringLiteral(" is longer than %1 characters").arg(kMaxLineLength));
         return true;
     }
@@ -141,53 +115,9 @@ private:
     int Count() const { return int(m_table.size()) - 1; }
 
     std::vector<ContactRecord>& m_table;
+    const QString& m_path;
+    ReadOnlyStep m_makeReadOnly;
 };
-
-// Reads the file block by block, each block ending at a line end, so only
-// a few megabytes of raw bytes are held at any time.
-void ReadContactFile(QFile& file, std::vector<ContactRecord>& table)
-{
-    ContactFileReader reader(table);
-    const qint64 size = file.size();
-    if (size > 0)
-        table.reserve(size_t(std::min<qint64>(size / 128, kMaxLines)) + 2);
-    // A small file is read in one go (the extra byte meets its end).
-    const qint64 chunk = size > 0 ? std::clamp<qint64>(size + 1, 4096, kReadChunk) : 65536;
-    QByteArray buffer;
-    qsizetype held = 0;   // bytes of an unfinished line at the front of the buffer
-    qint64 total = 0;
-    for (;;) {
-        if (buffer.size() < held + chunk)
-            buffer.resize(held + chunk);
-        const qint64 got = file.read(buffer.data() + held, chunk);
-        if (got < 0) {
-            MakeReadOnly(ReadError(file.errorString()));
-            return;
-        }
-        total += got;
-        const bool tooLarge = total > kMaxFileBytes;
-        const bool last = got == 0 || tooLarge;
-        const qsizetype filled = held + got;
-        qsizetype blockEnd = filled;
-        if (!last) {
-            // The held bytes hold no line end, so only the new ones are searched.
-            const void* lf = memrchr(buffer.constData() + held, '\n', size_t(got));
-            blockEnd = lf ? static_cast<const char*>(lf) - buffer.constData() + 1 : 0;
-        }
-        if (!reader.ReadBlock(QByteArrayView(buffer.constData(), blockEnd)))
-            return;
-        if (tooLarge) {
-            MakeReadOnly(QStringLiteral("The contact file ") + ContactStore.ContactFilePath +
-                         QStringLiteral(" is larger than %1 MB and was not read completely")
-                             .arg(kMaxFileBytes >> 20));
-            return;
-        }
-        if (last)
-            return;
-        held = filled - blockEnd;
-        std::memmove(buffer.data(), buffer.constData() + blockEnd, size_t(held));
-    }
-}
 
 bool WriteSample(const QString& path)
 {
@@ -201,50 +131,12 @@ bool WriteSample(const QString& path)
     return WriteFileAtomically(path, EncodeLine(ContactToLine(sample, ContactDelimiter)) + "\r\n");
 }
 
-// Why the loader would refuse the table, or the empty text.
-QString Unloadable()
-{
-    const int count = ContactStore.ContactCount;
-    if (count > kMaxLines)
-        return QStringLiteral("the address book holds %1 contacts, more than the %2 a contact "
-                              "file can hold")
-            .arg(count)
-            .arg(kMaxLines);
-    return QString();
-}
-
 QString LineTooLong(int position)
 {
     return QStringLiteral("contact %1 would be a line longer than %2 characters, which could "
                           "not be read again")
         .arg(position)
         .arg(kMaxLineLength);
-}
-
-// Writes the table through an opened writer; the empty text on success,
-// otherwise the reason.
-QString WriteTable(AtomicWriter& file)
-{
-    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
-    QByteArray block;
-    block.reserve(kWriteChunk + 64 * 1024);
-    for (int i = 1; i <= count; ++i) {
-        const ContactRecord& record = ContactStore.Contacts[i];
-        // A last guard: the program never writes a line the loader refuses.
-        if (!record.LineFits(kMaxLineLength))
-            return LineTooLong(i);
-        record.AppendText(block);
-        block.append("\r\n", 2);
-        if (block.size() >= kWriteChunk || i == count) {
-            ContactRecord::EndsToDelimiter(block.data(), block.size(), kFileDelimiter);
-            if (!file.Write(block))
-                return file.Error().description;
-            block.resize(0);
-        }
-    }
-    if (!file.Commit())
-        return file.Error().description;
-    return QString();
 }
 
 } // namespace
@@ -275,18 +167,123 @@ QString ContactIdFor(int position, const QDate& date)
         .arg(position, 3, 10, QLatin1Char('0'));
 }
 
-void LoadContacts()
+ContactStore::ContactStore(QObject* parent) : QObject(parent) {}
+
+QString ContactStore::ReadError(const QString& reason) const
 {
-    ContactStore.ReadOnly = false;
-    ContactStore.ReadOnlyReason.clear();
-    const QString path = ContactStore.ContactFilePath;
+    return QStringLiteral("Could not read the contacts from ") + ContactFilePath +
+           QStringLiteral(": ") + reason;
+}
+
+// Keeps the file as it is for the rest of the run; the first reason counts.
+void ContactStore::MakeReadOnly(const QString& reason)
+{
+    if (ReadOnly)
+        return;
+    ReadOnly = true;
+    ReadOnlyReason = reason;
+    emit problem(reason + QStringLiteral(".\nThe contact file will not be changed until Banterly "
+                                         "is started again."));
+}
+
+// Reads the file block by block, each block ending at a line end, so only
+// a few megabytes of raw bytes are held at any time.
+void ContactStore::ReadContactFile(QFile& file, std::vector<ContactRecord>& table)
+{
+    ContactFileReader reader(table, ContactFilePath,
+                             [this](const QString& reason) { MakeReadOnly(reason); });
+    const qint64 size = file.size();
+    if (size > 0)
+        table.reserve(size_t(std::min<qint64>(size / 128, kMaxLines)) + 2);
+    // A small file is read in one go (the extra byte meets its end).
+    const qint64 chunk = size > 0 ? std::clamp<qint64>(size + 1, 4096, kReadChunk) : 65536;
+    QByteArray buffer;
+    qsizetype held = 0;   // bytes of an unfinished line at the front of the buffer
+    qint64 total = 0;
+    for (;;) {
+        if (buffer.size() < held + chunk)
+            buffer.resize(held + chunk);
+        const qint64 got = file.read(buffer.data() + held, chunk);
+        if (got < 0) {
+            MakeReadOnly(ReadError(file.errorString()));
+            return;
+        }
+        total += got;
+        const bool tooLarge = total > kMaxFileBytes;
+        const bool last = got == 0 || tooLarge;
+        const qsizetype filled = held + got;
+        qsizetype blockEnd = filled;
+        if (!last) {
+            // The held bytes hold no line end, so only the new ones are searched.
+            const void* lf = memrchr(buffer.constData() + held, '\n', size_t(got));
+            blockEnd = lf ? static_cast<const char*>(lf) - buffer.constData() + 1 : 0;
+        }
+        if (!reader.ReadBlock(QByteArrayView(buffer.constData(), blockEnd)))
+            return;
+        if (tooLarge) {
+            MakeReadOnly(QStringLiteral("The contact file ") + ContactFilePath +
+                         QStringLiteral(" is larger than %1 MB and was not read completely")
+                             .arg(kMaxFileBytes >> 20));
+            return;
+        }
+        if (last)
+            return;
+        held = filled - blockEnd;
+        std::memmove(buffer.data(), buffer.constData() + blockEnd, size_t(held));
+    }
+}
+
+// Why the loader would refuse the table, or the empty text.
+QString ContactStore::Unloadable() const
+{
+    const int count = ContactCount;
+    if (count > kMaxLines)
+        return QStringLiteral("the address book holds %1 contacts, more than the %2 a contact "
+                              "file can hold")
+            .arg(count)
+            .arg(kMaxLines);
+    return QString();
+}
+
+
+// Writes the table through an opened writer; the empty text on success,
+// otherwise the reason.
+QString ContactStore::WriteTable(AtomicWriter& file) const
+{
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    QByteArray block;
+    block.reserve(kWriteChunk + 64 * 1024);
+    for (int i = 1; i <= count; ++i) {
+        const ContactRecord& record = Contacts[i];
+        // A last guard: the program never writes a line the loader refuses.
+        if (!record.LineFits(kMaxLineLength))
+            return LineTooLong(i);
+        record.AppendText(block);
+        block.append("\r\n", 2);
+        if (block.size() >= kWriteChunk || i == count) {
+            ContactRecord::EndsToDelimiter(block.data(), block.size(), kFileDelimiter);
+            if (!file.Write(block))
+                return file.Error().description;
+            block.resize(0);
+        }
+    }
+    if (!file.Commit())
+        return file.Error().description;
+    return QString();
+}
+
+void ContactStore::LoadContacts()
+{
+    ReadOnly = false;
+    ReadOnlyReason.clear();
+    const QString path = ContactFilePath;
     std::vector<ContactRecord> table(1);
     try {
         if (path.isEmpty()) {
             MakeReadOnly(QStringLiteral("No contact file is named in the settings"));
         } else if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink() && !WriteSample(path)) {
             // Nothing is lost: there was no file. Later saves try again.
-            Report(QStringLiteral("Could not create the contact file ") + path);
+            emit problem(QStringLiteral("Could not create the contact file ") + path);
         } else if (const QFileInfo info(path); info.exists() && !info.isFile()) {
             // A folder, a pipe, a socket or a device: never opened, since
             // opening a pipe would wait for a writer, and never written over.
@@ -303,29 +300,29 @@ void LoadContacts()
         MakeReadOnly(ReadError(OutOfMemory()));
     }
     table.emplace_back(); // the spare slot
-    ContactStore.Contacts = std::move(table);
-    ContactStore.ContactCount = static_cast<int16_t>(ContactStore.Contacts.size() - 2);
-    ContactStore.CurrentContact = std::min(ContactStore.CurrentContact, ContactStore.ContactCount);
-    ContactStore.ContactsChanged = false;
-    StoreProcedures::MarkUnsaved(false);
+    Contacts = std::move(table);
+    ContactCount = static_cast<int16_t>(Contacts.size() - 2);
+    CurrentContact = std::min(CurrentContact, ContactCount);
+    m_unsaved = false;
+    emit contactsReloaded();
 }
 
-bool SaveContacts()
+bool ContactStore::SaveContacts()
 {
-    if (ContactStore.ReadOnly) {
-        RefuseSave(QStringLiteral("The contacts were not saved: "));
-        StoreProcedures::MarkUnsaved(true);
+    if (ReadOnly) {
+        m_unsaved = true;
+        emit problem(QStringLiteral("The contacts were not saved: ") + ReadOnlyReason);
         return false;
     }
-    const QString& path = ContactStore.ContactFilePath;
+    const QString& path = ContactFilePath;
     QString reason = Unloadable();
     if (reason.isEmpty()) {
         try {
             const QDate today = platform().Now().date();
-            const int numbered = std::min<int>({ContactStore.ContactCount, 999,
-                                                int(ContactStore.Contacts.size()) - 1});
+            const int numbered = std::min<int>({ContactCount, 999,
+                                                int(Contacts.size()) - 1});
             for (int i = 1; i <= numbered; ++i)
-                ContactStore.Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
+                Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
             AtomicWriter file(path, PreviousVersion::Keep);
             reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {
@@ -333,29 +330,29 @@ bool SaveContacts()
         }
     }
     if (reason.isEmpty()) {
-        StoreProcedures::MarkUnsaved(false);
+        m_unsaved = false;
+        emit saved();
         return true;
     }
-    Report(QStringLiteral("Could not save the contacts to ") + path + QStringLiteral(": ") + reason);
-    StoreProcedures::MarkUnsaved(true);
+    m_unsaved = true;
+    emit saveFailed(QStringLiteral("Could not save the contacts to ") + path + QStringLiteral(": ") +
+                    reason);
     return false;
 }
 
-bool ContactTableUnsaved() { return ContactStore.Unsaved.IsSet(); }
+bool ContactStore::SaveUnsavedContacts() { return !ContactTableUnsaved() || SaveContacts(); }
 
-bool SaveUnsavedContacts() { return !ContactTableUnsaved() || SaveContacts(); }
-
-int16_t FindContact(int first, int last, const QString& text)
+int16_t ContactStore::FindContact(int first, int last, const QString& text)
 {
     const QByteArray needle = text.toUpper().toUtf8();
     first = std::max(first, 1);
-    last = std::min({last, int(ContactStore.ContactCount), int(ContactStore.Contacts.size()) - 1});
+    last = std::min({last, int(ContactCount), int(Contacts.size()) - 1});
     const bool sevenBit = std::all_of(needle.begin(), needle.end(),
                                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    const auto& contacts = ContactStore.Contacts;
+    const auto& contacts = Contacts;
     for (int i = first; i <= last; ++i) {
         if (needle.isEmpty() || contacts[i].SearchLineContains(needle, sevenBit)) {
-            ContactStore.CurrentContact = static_cast<int16_t>(i);
+            SetCurrentContact(i);
             return static_cast<int16_t>(i);
         }
     }
@@ -363,55 +360,57 @@ int16_t FindContact(int first, int last, const QString& text)
     return 0;
 }
 
-bool DeleteContact(int position)
+bool ContactStore::DeleteContact(int position)
 {
-    if (ContactStore.ReadOnly) {
-        RefuseSave(QStringLiteral("The contact was not deleted: "));
+    if (ReadOnly) {
+        emit problem(QStringLiteral("The contact was not deleted: ") + ReadOnlyReason);
         return false;
     }
-    const int count = ContactStore.ContactCount;
-    if (position < 1 || position > count || size_t(count) >= ContactStore.Contacts.size())
+    const int count = ContactCount;
+    if (position < 1 || position > count || size_t(count) >= Contacts.size())
         return false;
-    auto& c = ContactStore.Contacts;
+    auto& c = Contacts;
     std::move(c.begin() + position + 1, c.begin() + count + 1, c.begin() + position);
     // The vacated slot keeps no hidden copy of a contact, nor its serial.
     c[count] = ContactRecord();
-    ContactStore.ContactCount--;
-    if (ContactStore.CurrentContact > ContactStore.ContactCount)
-        ContactStore.CurrentContact = ContactStore.ContactCount;
-    StoreProcedures::MarkUnsaved(true);
-    SaveContacts();  // a failure has been reported; the next save tries again
+    ContactCount--;
+    if (CurrentContact > ContactCount)
+        CurrentContact = ContactCount;
+    m_unsaved = true;
+    SaveContacts();  // a failure has been told; the next save tries again
+    emit contactRemoved(position);
     return true;
 }
 
-bool AddContact()
+bool ContactStore::AddContact()
 {
-    if (ContactStore.ContactCount >= MaxContacts) {
-        Report(QStringLiteral("The address book is full (%1 contacts).").arg(MaxContacts));
+    if (ContactCount >= MaxContacts) {
+        emit problem(QStringLiteral("The address book is full (%1 contacts).").arg(MaxContacts));
         return false;
     }
     try {
         // The new contact and, above it, the spare slot.
-        ContactStore.Contacts.resize(size_t(ContactStore.ContactCount) + 3);
+        Contacts.resize(size_t(ContactCount) + 3);
     } catch (const std::exception&) {
-        Report(QStringLiteral("The contact could not be added: ") + OutOfMemory());
+        emit problem(QStringLiteral("The contact could not be added: ") + OutOfMemory());
         return false;
     }
-    ContactStore.ContactCount++;
-    ContactStore.CurrentContact = ContactStore.ContactCount;
+    ContactCount++;
+    CurrentContact = ContactCount;
     // A new contact, not a leftover copy of a deleted one.
-    ContactStore.Contacts[ContactStore.CurrentContact] = ContactRecord();
+    Contacts[CurrentContact] = ContactRecord();
     ClearCurrentContact();
-    StoreProcedures::MarkUnsaved(true);
+    m_unsaved = true;
+    emit contactAdded(CurrentContact);
     return true;
 }
 
-void ClearCurrentContact()
+void ContactStore::ClearCurrentContact()
 {
-    const int current = ContactStore.CurrentContact;
-    if (current < 0 || size_t(current) >= ContactStore.Contacts.size())
+    const int current = CurrentContact;
+    if (current < 0 || size_t(current) >= Contacts.size())
         return;
-    ContactRecord& r = ContactStore.Contacts[current];
+    ContactRecord& r = Contacts[current];
     for (int f : ContactField::CardFields)
         r.SetField(f, QString());
 }
@@ -428,15 +427,15 @@ qsizetype SavedLineLength(const ContactRecord& record)
 }
 } // namespace
 
-AddedContacts AddContacts(std::vector<ContactRecord> records)
+AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
 {
     AddedContacts result;
-    if (ContactStore.ReadOnly) {
+    if (ReadOnly) {
         result.failure = QStringLiteral("the contact file cannot be changed: ") +
-                         ContactStore.ReadOnlyReason;
+                         ReadOnlyReason;
         return result;
     }
-    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
     // Duplicates are found by a key of the three fields, folded.
     auto key = [](const ContactRecord& r) {
         return r.Field(ContactField::ChatName).toCaseFolded() + QChar(31) +
@@ -446,7 +445,7 @@ AddedContacts AddContacts(std::vector<ContactRecord> records)
     QSet<QString> known;
     known.reserve(count + qsizetype(records.size()));
     for (int i = 1; i <= count; ++i)
-        known.insert(key(ContactStore.Contacts[i]));
+        known.insert(key(Contacts[i]));
     std::vector<ContactRecord> fresh;
     for (ContactRecord& r : records) {
         r.SetField(ContactField::ContactID, QString());
@@ -474,35 +473,36 @@ AddedContacts AddContacts(std::vector<ContactRecord> records)
         return result;
     }
     const bool wasUnsaved = ContactTableUnsaved();
-    const int16_t oldCount = ContactStore.ContactCount;
+    const int16_t oldCount = ContactCount;
     try {
-        ContactStore.Contacts.resize(size_t(count) + fresh.size() + 2);
+        Contacts.resize(size_t(count) + fresh.size() + 2);
     } catch (const std::exception&) {
         result.failure = OutOfMemory();
         return result;
     }
-    std::move(fresh.begin(), fresh.end(), ContactStore.Contacts.begin() + count + 1);
-    ContactStore.ContactCount = static_cast<int16_t>(count + fresh.size());
-    StoreProcedures::MarkUnsaved(true);
+    std::move(fresh.begin(), fresh.end(), Contacts.begin() + count + 1);
+    ContactCount = static_cast<int16_t>(count + fresh.size());
+    m_unsaved = true;
     if (SaveContacts()) {
         result.saved = true;
         result.added = int(fresh.size());
+        emit contactsReloaded();
         return result;
     }
     // Nothing changed: the table goes back to what it was.
-    ContactStore.Contacts.resize(size_t(oldCount) + 2);
-    ContactStore.Contacts[size_t(oldCount) + 1] = ContactRecord();
-    ContactStore.ContactCount = oldCount;
-    StoreProcedures::MarkUnsaved(wasUnsaved);
+    Contacts.resize(size_t(oldCount) + 2);
+    Contacts[size_t(oldCount) + 1] = ContactRecord();
+    ContactCount = oldCount;
+    m_unsaved = wasUnsaved;
     result.failure = QStringLiteral("the contact file could not be saved");
     return result;
 }
 
-int PositionOfContact(quint64 serial)
+int ContactStore::PositionOfContact(quint64 serial) const
 {
-    const auto& c = ContactStore.Contacts;
-    const int count = std::min<int>(ContactStore.ContactCount, int(c.size()) - 1);
-    const int current = ContactStore.CurrentContact;
+    const auto& c = Contacts;
+    const int count = std::min<int>(ContactCount, int(c.size()) - 1);
+    const int current = CurrentContact;
     if (current >= 1 && current <= count && c[current].Serial() == serial)
         return current;
     for (int i = 1; i <= count; ++i)
@@ -519,11 +519,11 @@ QString CardTooLongMessage()
         .arg(kMaxLineLength);
 }
 
-qsizetype CardTextRoom(quint64 serial)
+qsizetype ContactStore::CardTextRoom(quint64 serial) const
 {
     ContactRecord others;
     if (const int position = PositionOfContact(serial)) {
-        others = ContactStore.Contacts[position];
+        others = Contacts[position];
         for (int f : ContactField::CardFields)
             others.SetField(f, QString());
     }
@@ -539,12 +539,12 @@ qsizetype CharacterCount(QStringView text)
     return n;
 }
 
-CardWrite WriteCardToContact(quint64 serial, const CardTexts& texts)
+CardWrite ContactStore::WriteCardToContact(quint64 serial, const CardTexts& texts)
 {
     const int position = PositionOfContact(serial);
     if (position == 0)
         return CardWrite::Gone;
-    ContactRecord& record = ContactStore.Contacts[position];
+    ContactRecord& record = Contacts[position];
     ContactRecord updated = record;
     for (size_t i = 0; i < texts.size(); ++i)
         updated.SetField(ContactField::CardFields[i], StripControlChars(texts[i]));
@@ -553,7 +553,8 @@ CardWrite WriteCardToContact(quint64 serial, const CardTexts& texts)
     if (SavedLineLength(updated) > kMaxLineLength)
         return CardWrite::TooLong;
     record = std::move(updated);
-    StoreProcedures::MarkUnsaved(true);
+    m_unsaved = true;
+    emit contactChanged(position);
     return CardWrite::Written;
 }
 
@@ -567,9 +568,9 @@ QString StripControlChars(const QString& text)
     return out;
 }
 
-QString ContactListLine(int position)
+QString ContactStore::ContactListLine(int position) const
 {
-    const ContactRecord& r = ContactStore.Contacts[position];
+    const ContactRecord& r = Contacts[position];
     QString line = QString::number(position) + QStringLiteral(". ");
     const QString& chat = r.Field(ContactField::ChatName);
     const QString& real = r.Field(ContactField::RealName);
@@ -578,4 +579,10 @@ QString ContactListLine(int position)
     if (!real.isEmpty())
         line += QStringLiteral("   ( ") + real + QStringLiteral(" )");
     return line;
+}
+
+void ContactStore::SetCurrentContact(int position)
+{
+    CurrentContact = static_cast<int16_t>(position);
+    emit currentContactChanged(position);
 }

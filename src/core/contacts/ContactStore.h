@@ -5,46 +5,17 @@
 
 #include <QChar>
 #include <QDate>
+#include <QObject>
 #include <QString>
 #include <array>
 #include <cstdint>
 #include <vector>
 
+class AtomicWriter;
+class QFile;
+
 // The file delimiter, written after every field.
 inline constexpr QChar ContactDelimiter = QChar(31);
-
-// Whether the table in memory differs from the file. Only the store's own
-// procedures change it (see ContactTableUnsaved).
-class UnsavedMark {
-public:
-    bool IsSet() const { return m_set; }
-
-private:
-    friend struct StoreProcedures;
-    bool m_set = false;
-};
-
-// The in-memory contact table. Slots 1 to ContactCount hold the contacts in
-// list order; slot 0 never holds a contact; there is always at least one
-// spare slot above ContactCount.
-struct ContactStoreValues {
-    std::vector<ContactRecord> Contacts = std::vector<ContactRecord>(2);
-    int16_t ContactCount = 0;
-    int16_t CurrentContact = 0;     // 1-based position shown on the card; 0 = none
-    // A card field was edited and the edit is not yet in the table. Whether
-    // the table differs from the file is the store's own answer:
-    // ContactTableUnsaved().
-    bool ContactsChanged = false;
-    bool FillingContactList = false;
-    QString ContactFilePath;
-    // Set when the contact file could not be read completely: the file is
-    // then never written over until the next start.
-    bool ReadOnly = false;
-    QString ReadOnlyReason;
-    UnsavedMark Unsaved;
-};
-
-extern ContactStoreValues ContactStore;
 
 // The most contacts and the longest line (in characters: all 82 fields and
 // their delimiters) that a contact file may hold and still be read whole and
@@ -54,39 +25,17 @@ constexpr int MaxContactLineLength = 32767;
 // Bytes of a contact file read at most; a larger file opens read-only.
 constexpr qint64 MaxContactFileBytes = qint64(128) << 20;
 
-// Loads the table from ContactFilePath, creating the one-line sample file when
-// no file exists. A file that cannot be read completely is reported, and the
-// store is then read-only. The table then matches the file.
-void LoadContacts();
-// Writes the whole table (renumbering IDs of positions 1 to 999) and replaces
-// the file atomically. On failure the old file stays whole, the user is told,
-// the table stays unsaved so the next save tries again, and false is
-// returned. A read-only store is never written, nor a table the loader would
-// refuse; each attempt shows why.
-bool SaveContacts();
-// Whether the table in memory differs from the file: set by every change to
-// the table and by a failed save; cleared only by a successful save or a load.
-bool ContactTableUnsaved();
-// Saves when the table is unsaved; true when it is saved now (or was).
-bool SaveUnsavedContacts();
+
 QString ContactToLine(const ContactRecord& record, QChar delimiter);
 void ParseContactLine(ContactRecord& record, QStringView line, QChar delimiter);
-// Position of the first contact from first to last whose text contains the
-// search text (letter case ignored); it becomes current. 0 and a beep when
-// none matches.
-int16_t FindContact(int first, int last, const QString& text);
-// Removes a contact and saves the file. The deletion stands in memory even
-// when the save fails (reported; the table stays unsaved and the next save
-// writes it); CurrentContact then names the contact now at that position, or
-// the last one. Returns false, changing nothing, for a position that holds no
-// contact and for a read-only store (which says why).
-bool DeleteContact(int position);
-// Appends an empty contact and makes it current. Returns false (with a
-// message) when the table is full.
-bool AddContact();
-void ClearCurrentContact();
 // The ID a contact at a position gets when saved on a date.
 QString ContactIdFor(int position, const QDate& date);
+// The message for a card the table refused as too long.
+QString CardTooLongMessage();
+// Characters as a contact line counts them: a surrogate pair is one.
+qsizetype CharacterCount(QStringView text);
+// The text without characters of code 0 to 31.
+QString StripControlChars(const QString& text);
 
 // What adding a batch of contacts (an import) did.
 struct AddedContacts {
@@ -96,15 +45,6 @@ struct AddedContacts {
     int tooLong = 0;       // would make a line the loader refuses
     QString failure;       // why nothing changed, when saved is false
 };
-// Adds the contacts that are not already in the book (same chat name, real
-// name and e-mail, letter case ignored) at its end, as one change, and saves.
-// When the book cannot take them all, or the save fails, the table is left
-// as it was and nothing is added.
-AddedContacts AddContacts(std::vector<ContactRecord> records);
-
-// The position of the contact with this serial number; 0 when it is no
-// longer in the table.
-int PositionOfContact(quint64 serial);
 
 // The twelve card texts of a contact, in the order of ContactField::CardFields.
 using CardTexts = std::array<QString, 12>;
@@ -114,19 +54,102 @@ enum class CardWrite {
     Gone,       // no contact with that serial is in the table: nothing written
     TooLong,    // the line would be too long to load again: nothing written
 };
-// Writes a card's texts, without control characters, into the contact with
-// this serial number (never into another one).
-CardWrite WriteCardToContact(quint64 serial, const CardTexts& texts);
-// How many characters the twelve card texts of the contact with this serial
-// number may hold together so that its line stays loadable (for a contact not
-// in the table: a contact whose other fields are empty).
-qsizetype CardTextRoom(quint64 serial);
-// The message for a card the table refused as too long.
-QString CardTooLongMessage();
-// Characters as a contact line counts them: a surrogate pair is one.
-qsizetype CharacterCount(QStringView text);
 
-// The text without characters of code 0 to 31.
-QString StripControlChars(const QString& text);
-// The list line of the contact at a position ("3. Blue   ( Fred )").
-QString ContactListLine(int position);
+// The address book: the contact table in memory and the file it lives in.
+// It tells nobody directly of a failure; it emits saveFailed or problem with
+// the message for the user, and whoever created the book reports it.
+//
+// Slots 1 to ContactCount of Contacts hold the contacts in list order; slot 0
+// never holds a contact; there is always at least one spare slot above
+// ContactCount.
+class ContactStore : public QObject {
+    Q_OBJECT
+public:
+    explicit ContactStore(QObject* parent = nullptr);
+
+    std::vector<ContactRecord> Contacts = std::vector<ContactRecord>(2);
+    int16_t ContactCount = 0;
+    int16_t CurrentContact = 0;     // 1-based position shown on the card; 0 = none
+    QString ContactFilePath;
+    // Set when the contact file could not be read completely: the file is
+    // then never written over until the next start.
+    bool ReadOnly = false;
+    QString ReadOnlyReason;
+
+    // Loads the table from ContactFilePath, creating the one-line sample file
+    // when no file exists. A file that cannot be read completely is reported,
+    // and the book is then read-only. The table then matches the file.
+    void LoadContacts();
+    // Writes the whole table (renumbering IDs of positions 1 to 999) and
+    // replaces the file atomically. On failure the old file stays whole,
+    // saveFailed is emitted, the table stays unsaved so the next save tries
+    // again, and false is returned. A read-only book is never written, nor a
+    // table the loader would refuse; each attempt says why.
+    bool SaveContacts();
+    // Whether the table in memory differs from the file: set by every change
+    // to the table and by a failed save; cleared only by a successful save or
+    // a load.
+    bool ContactTableUnsaved() const { return m_unsaved; }
+    // Saves when the table is unsaved; true when it is saved now (or was).
+    bool SaveUnsavedContacts();
+    // Position of the first contact from first to last whose text contains
+    // the search text (letter case ignored); it becomes current. 0 and a beep
+    // when none matches.
+    int16_t FindContact(int first, int last, const QString& text);
+    // Removes a contact and saves the file. The deletion stands in memory
+    // even when the save fails (reported; the table stays unsaved and the
+    // next save writes it); CurrentContact then names the contact now at that
+    // position, or the last one. Returns false, changing nothing, for a
+    // position that holds no contact and for a read-only book (which says
+    // why).
+    bool DeleteContact(int position);
+    // Appends an empty contact and makes it current. Returns false (with a
+    // message) when the table is full.
+    bool AddContact();
+    void ClearCurrentContact();
+    // Adds the contacts that are not already in the book (same chat name,
+    // real name and e-mail, letter case ignored) at its end, as one change,
+    // and saves. When the book cannot take them all, or the save fails, the
+    // table is left as it was and nothing is added.
+    AddedContacts AddContacts(std::vector<ContactRecord> records);
+    // The position of the contact with this serial number; 0 when it is no
+    // longer in the table.
+    int PositionOfContact(quint64 serial) const;
+    // Writes a card's texts, without control characters, into the contact
+    // with this serial number (never into another one).
+    CardWrite WriteCardToContact(quint64 serial, const CardTexts& texts);
+    // How many characters the twelve card texts of the contact with this
+    // serial number may hold together so that its line stays loadable (for a
+    // contact not in the table: a contact whose other fields are empty).
+    qsizetype CardTextRoom(quint64 serial) const;
+    // The list line of the contact at a position ("3. Blue   ( Fred )").
+    QString ContactListLine(int position) const;
+    // Makes the contact at a position (0: none) the current one.
+    void SetCurrentContact(int position);
+
+signals:
+    // The whole table is new: loaded from the file, or a batch added at its end.
+    void contactsReloaded();
+    void contactAdded(int position);
+    // A card was written into the contact at this position.
+    void contactChanged(int position);
+    // The contact at this position was removed; the ones above moved down
+    // one place, and CurrentContact names the contact now at that position,
+    // or the last one.
+    void contactRemoved(int position);
+    void currentContactChanged(int position);
+    void saved();
+    // A save that failed; the table stays unsaved.
+    void saveFailed(const QString& message);
+    // Any other failure the user must be told of.
+    void problem(const QString& message);
+
+private:
+    void MakeReadOnly(const QString& reason);
+    QString ReadError(const QString& reason) const;
+    QString Unloadable() const;
+    QString WriteTable(AtomicWriter& file) const;
+    void ReadContactFile(QFile& file, std::vector<ContactRecord>& table);
+
+    bool m_unsaved = false;
+};

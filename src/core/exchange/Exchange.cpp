@@ -96,12 +96,12 @@ QString Count(int n, const char* one, const char* many)
 
 bool IsContactExchangeFile(const QString& fileName) { return FormatOf(fileName) != Format::Unknown; }
 
-ExchangeResult RunExchange(const QString& command, const QString& fileName)
+ExchangeResult RunExchange(ContactStore& book, const QString& command, const QString& fileName)
 {
     if (command == QStringLiteral("import-contacts"))
-        return ImportContacts(fileName);
+        return ImportContacts(book, fileName);
     if (command == QStringLiteral("export-contacts"))
-        return ExportContacts(fileName);
+        return ExportContacts(book, fileName);
     if (command == QStringLiteral("import-phrases"))
         return ImportPhrases(fileName);
     if (command == QStringLiteral("export-phrases"))
@@ -109,22 +109,22 @@ ExchangeResult RunExchange(const QString& command, const QString& fileName)
     return Fail(ExchangeResult::BadRequest, QStringLiteral("unknown command: ") + command);
 }
 
-ExchangeResult ExportContacts(const QString& fileName)
+ExchangeResult ExportContacts(const ContactStore& book, const QString& fileName)
 {
     const Format format = FormatOf(fileName);
     if (format == Format::Unknown)
         return Fail(ExchangeResult::BadRequest,
                     QStringLiteral("the file name must end in .vcf (vCard) or .csv (CSV): ") +
                         Shown(fileName));
-    const int count = std::min<int>(ContactStore.ContactCount, int(ContactStore.Contacts.size()) - 1);
-    const std::span<const ContactRecord> contacts(ContactStore.Contacts.data() + 1, size_t(std::max(count, 0)));
+    const int count = std::min<int>(book.ContactCount, int(book.Contacts.size()) - 1);
+    const std::span<const ContactRecord> contacts(book.Contacts.data() + 1, size_t(std::max(count, 0)));
     const QByteArray bytes = format == Format::VCard ? ContactsToVCard(contacts) : ContactsToCsv(contacts);
     return WriteExport(fileName, bytes,
                        QStringLiteral("Exported ") + Count(count, "contact", "contacts") +
                            QStringLiteral(" to ") + Shown(fileName) + QLatin1Char('.'));
 }
 
-ExchangeResult ImportContacts(const QString& fileName)
+ExchangeResult ImportContacts(ContactStore& book, const QString& fileName)
 {
     const Format format = FormatOf(fileName);
     if (format == Format::Unknown)
@@ -143,7 +143,7 @@ ExchangeResult ImportContacts(const QString& fileName)
         return Fail(ExchangeResult::Failed, Shown(fileName) +
                                                 QStringLiteral(" holds no address book: ") + error);
     const int unreadable = int(read.unreadable.size());
-    const AddedContacts added = AddContacts(std::move(read.contacts));
+    const AddedContacts added = book.AddContacts(std::move(read.contacts));
     if (!added.saved)
         return Fail(ExchangeResult::Failed, QStringLiteral("nothing was imported: ") + added.failure);
     QString summary = QStringLiteral("Imported ") + Count(added.added, "contact", "contacts");

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class ContactStore;
+
 // Contacts and phrases to and from files of other programs. The contact
 // format follows the file name: ".vcf" (or ".vcard") vCard, ".csv" CSV;
 // phrases are plain text, one a line, UTF-8. The same code serves the
@@ -15,14 +17,14 @@ struct ExchangeResult {
     QString error;    // why not, otherwise (nothing was changed)
 };
 
-ExchangeResult ExportContacts(const QString& fileName);
-ExchangeResult ImportContacts(const QString& fileName);
+ExchangeResult ExportContacts(const ContactStore& book, const QString& fileName);
+ExchangeResult ImportContacts(ContactStore& book, const QString& fileName);
 ExchangeResult ExportPhrases(const QString& fileName);
 ExchangeResult ImportPhrases(const QString& fileName);
 
 // One of the above by its command-line name ("import-contacts",
 // "export-contacts", "import-phrases", "export-phrases").
-ExchangeResult RunExchange(const QString& command, const QString& fileName);
+ExchangeResult RunExchange(ContactStore& book, const QString& command, const QString& fileName);
 
 // Whether the file name has a suffix the contact import and export know.
 bool IsContactExchangeFile(const QString& fileName);

@@ -1,6 +1,5 @@
 #include "core/settings/Settings.h"
 
-#include "core/contacts/ContactStore.h"
 #include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/Platform.h"
@@ -157,11 +156,9 @@ void LoadSettings()
         ReportWriteFailure(QStringLiteral("Could not create the settings file ") + ini +
                            QStringLiteral(". Banterly runs with the default settings."));
         Settings = DefaultSettings(ini);
-        ContactStore.ContactFilePath = Settings.ContactFilePath;
         return;
     }
     Settings.ContactFilePath = ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("dataFile"));
-    ContactStore.ContactFilePath = Settings.ContactFilePath;
     Settings.PhraseListFile = ReadIni(ini, QStringLiteral("phrases"), QStringLiteral("PhraseList"));
     Settings.WebSitesListFile =
         ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("WebSitesList"));

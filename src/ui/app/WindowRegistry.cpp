@@ -3,12 +3,12 @@
 
 #include "ui/app/Windows.h"
 
+#include "ui/app/Reporter.h"
 #include "ui/desktop/ScreenPlacement.h"
 #include "ui/desktop/WindowControl.h"
 #include "ui/app/frmRestore.h"
 #include "ui/app/frmToolbar1.h"
 #include "core/contacts/ContactStore.h"
-#include "ui/contacts/ContactTransfer.h"
 #include "ui/contacts/frmChatContactList.h"
 #include "ui/contacts/frmContactDetails.h"
 #include "ui/options/frmOptions.h"
@@ -23,6 +23,7 @@
 #include <QPointer>
 
 namespace {
+ContactStore* g_book = nullptr;
 QPointer<frmToolbar1> g_toolbar;
 QPointer<frmContactDetails> g_card;
 QPointer<frmChatContactList> g_list;
@@ -32,13 +33,35 @@ QPointer<frmRestore> g_restore;
 
 // Registers the new window before its load step runs, so that the load step
 // (and whatever it calls) sees the window as existing.
-template <typename T> T& Touch(QPointer<T>& slot)
+template <typename T, typename... Args> T& Touch(QPointer<T>& slot, Args&... args)
 {
     if (!slot) {
-        slot = new T();
+        slot = new T(args...);
         slot->Load();
     }
     return *slot;
+}
+
+// The list announces what the user asked of the card.
+void ConnectListToCard(frmChatContactList& list)
+{
+    QObject::connect(&list, &frmChatContactList::aboutToChange, &list, [] {
+        if (IsContactDetailsLoaded())
+            g_card->CatchUpDeactivation();
+    });
+    // The card shows before it is filled (creating it shows it too).
+    QObject::connect(&list, &frmChatContactList::contactOpened, &list, [] {
+        frmContactDetails& card = ContactDetails();
+        card.show();
+        ShowContactOnCard(card);
+    });
+    QObject::connect(&list, &frmChatContactList::cardWanted, &list,
+                     [] { ShowContactOnCard(ContactDetails()); });
+    QObject::connect(&list, &frmChatContactList::newContactAdded, &list, [] {
+        ShowContactDetails();
+        ShowContactOnCard(ContactDetails());
+        ContactDetails().StartTyping();
+    });
 }
 
 constexpr double kListOffset = 360;    // horizontal, list window and card
@@ -51,6 +74,15 @@ void ShowModeless(QWidget& w)
 }
 } // namespace
 
+ContactStore& Book()
+{
+    if (!g_book) {
+        g_book = new ContactStore;
+        ReportBookFailures(*g_book);
+    }
+    return *g_book;
+}
+
 namespace {
 void ShowOptions()
 {
@@ -62,7 +94,7 @@ void ShowOptions()
 
 void AddNewContact()
 {
-    if (!AddContact())
+    if (!Book().AddContact())
         return;
     ShowContactDetails();
     ShowContactOnCard(ContactDetails());
@@ -96,7 +128,10 @@ void ConnectToolbar(frmToolbar1& t)
         if (g_toolbar)
             g_toolbar->SetPasteAfterCopy(Settings.PasteAfterCopy == 1);
         FollowActiveWindow();
-        RunStartupStep("contacts", LoadContacts);
+        RunStartupStep("contacts", [] {
+            Book().ContactFilePath = Settings.ContactFilePath;
+            Book().LoadContacts();
+        });
     });
     QObject::connect(&t, &frmToolbar1::addContactRequested, &t, AddNewContact);
     QObject::connect(&t, &frmToolbar1::contactListRequested, &t, [] { ShowContactList(); });
@@ -123,8 +158,28 @@ frmToolbar1& Toolbar()
     return *g_toolbar;
 }
 
-frmContactDetails& ContactDetails() { return Touch(g_card); }
-frmChatContactList& ChatContactList() { return Touch(g_list); }
+frmContactDetails& ContactDetails()
+{
+    if (g_card)
+        return *g_card;
+    // Registered before its settings are applied and it is placed, since
+    // both touch the card again.
+    Touch(g_card, Book());
+    ApplySettings();
+    ShowContactDetails();
+    return *g_card;
+}
+
+frmChatContactList& ChatContactList()
+{
+    if (!g_list) {
+        g_list = new frmChatContactList(Book());
+        ConnectListToCard(*g_list);
+        g_list->Load();
+    }
+    return *g_list;
+}
+
 frmPhrases& Phrases() { return Touch(g_phrases); }
 frmOptions& Options() { return Touch(g_options); }
 frmRestore& RestoreWindow()
@@ -132,7 +187,7 @@ frmRestore& RestoreWindow()
     if (!g_restore) {
         g_restore = new frmRestore();
         g_restore->FileOf = [](int kind) {
-            return kind == 0 ? ContactStore.ContactFilePath : Settings.PhraseListFile;
+            return kind == 0 ? Book().ContactFilePath : Settings.PhraseListFile;
         };
         g_restore->SaveUnsavedFirst = [](int kind) {
             return kind == 0 ? SaveUnsavedContactsInWindows() : SaveUnsavedPhrasesInWindows();
@@ -163,6 +218,8 @@ void UnloadAllWindows()
     delete g_list.data();
     delete g_card.data();
     delete g_toolbar.data();
+    delete g_book;
+    g_book = nullptr;
 }
 
 void ShowContactList()
@@ -201,12 +258,6 @@ void ApplySettings()
     SetTopmost(Toolbar(), Settings.AlwaysOnTop == 1 ? -1 : 0);
 }
 
-void RefreshContactList()
-{
-    if (IsChatContactListLoaded())
-        FillContactList(*g_list->lstNames);
-}
-
 bool ShowWindowNamed(const QString& name)
 {
     if (name == QStringLiteral("toolbar")) {
@@ -240,30 +291,19 @@ ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileNa
         refused.error = QStringLiteral("the phrase list could not be saved first");
         return refused;
     }
-    const ExchangeResult result = RunExchange(command, fileName);
-    if (result.status == ExchangeResult::Done && command.startsWith(QStringLiteral("import-"))) {
-        if (phrases) {
-            ReloadPhrasesIntoWindows();
-        } else {
-            RefreshContactList();
-            if (IsContactDetailsLoaded() && g_card->isVisible())
-                ShowContactOnCard(*g_card);
-        }
-    }
+    // The list and the card follow the book's import themselves.
+    const ExchangeResult result = RunExchange(Book(), command, fileName);
+    if (result.status == ExchangeResult::Done && phrases &&
+        command.startsWith(QStringLiteral("import-")))
+        ReloadPhrasesIntoWindows();
     return result;
 }
 
 void ReloadContactsIntoWindows()
 {
-    LoadContacts();
-    RefreshContactList();
-    if (!IsContactDetailsLoaded())
-        return;
-    // With no current contact the card shows none (and takes no typing) and
-    // hides.
-    ShowContactOnCard(*g_card);
-    if (ContactStore.CurrentContact == 0)
-        g_card->hide();
+    // The list and the card follow the book: with no current contact the
+    // card shows none (and takes no typing) and hides.
+    Book().LoadContacts();
 }
 
 void ReloadPhrasesIntoWindows()
@@ -290,7 +330,7 @@ bool SaveUnsavedContactsInWindows()
 {
     if (IsContactDetailsLoaded())
         return g_card->SaveMarkedEditOnExit();
-    return SaveUnsavedContacts();
+    return Book().SaveUnsavedContacts();
 }
 
 bool SaveUnsavedPhrasesInWindows()

@@ -13,12 +13,17 @@
 
 #include "core/exchange/Exchange.h"
 
+class ContactStore;
 class frmToolbar1;
 class frmContactDetails;
 class frmChatContactList;
 class frmPhrases;
 class frmOptions;
 class frmRestore;
+
+// The address book the windows show, created (with its failures reported to
+// the user) at the first use. Windows get it in their constructors.
+ContactStore& Book();
 
 frmToolbar1& Toolbar();
 frmContactDetails& ContactDetails();
@@ -34,7 +39,8 @@ bool IsPhrasesLoaded();
 bool IsOptionsLoaded();
 bool IsRestoreLoaded();
 
-// Destroys every window, the toolbar included (used between tests).
+// Destroys every window, the toolbar included, and then the book (used between
+// tests; the next use creates a fresh one).
 void UnloadAllWindows();
 
 // Places the contact list, the detail card and the phrase window just under
@@ -49,9 +55,6 @@ void ShowPhrases();
 // sets the toolbar's topmost state from the settings.
 void ApplySettings();
 
-// Refills the contact list from the table when the list window is open.
-void RefreshContactList();
-
 // Shows a window by its command-line name: "toolbar" (raised, not
 // minimised), "contacts", "card", "phrases" or "options". False for any
 // other name.
@@ -63,8 +66,8 @@ bool ShowWindowNamed(const QString& name);
 ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileName);
 
 // After a data file was replaced under the program (a restore, an import):
-// the table is loaded again and the list and the card show it; the phrase
-// window, when open, reads its file again.
+// the table is loaded again (the list and the card follow the book); the
+// phrase window, when open, reads its file again.
 void ReloadContactsIntoWindows();
 void ReloadPhrasesIntoWindows();
 

@@ -41,7 +41,7 @@ const ButtonSpec kButtons[4] = {
 };
 } // namespace
 
-void RunStartupStep(const char* what, void (*step)())
+void RunStartupStep(const char* what, const std::function<void()>& step)
 {
     QString reason;
     try {

@@ -78,4 +78,4 @@ private:
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up
 // carries on.
-void RunStartupStep(const char* what, void (*step)());
+void RunStartupStep(const char* what, const std::function<void()>& step);

@@ -1,30 +1,33 @@
 #include "ui/contacts/ContactTransfer.h"
 
-#include "ui/desktop/Desktop.h"
+#include "core/contacts/ContactStore.h"
 
 #include <QListWidget>
+#include <QSignalBlocker>
 
-void FillContactList(QListWidget& list)
+void FillContactList(QListWidget& list, const ContactStore& book)
 {
-    Desktop& d = desktop();
-    ContactStore.FillingContactList = true;
-    d.DoEvents();
+    const QSignalBlocker quiet(list);
     // Hiding the list takes the focus from it; it gets the focus back after.
     const bool hadFocus = list.window()->focusWidget() == &list;
     list.hide();
     list.clear();
     QStringList lines;
-    lines.reserve(ContactStore.ContactCount);
-    for (int i = 1; i <= ContactStore.ContactCount; ++i)
-        lines.append(ContactListLine(i));
+    lines.reserve(book.ContactCount);
+    for (int i = 1; i <= book.ContactCount; ++i)
+        lines.append(book.ContactListLine(i));
     list.addItems(lines);
     list.show();
     if (hadFocus)
         list.setFocus(Qt::OtherFocusReason);
-    if (ContactStore.CurrentContact > 0)
-        list.setCurrentRow(ContactStore.CurrentContact - 1);
-    d.DoEvents();
-    // A card edit not yet in the table stays marked: only the card's own
-    // save (or the change to another contact) takes it into the table.
-    ContactStore.FillingContactList = false;
+    if (book.CurrentContact > 0)
+        list.setCurrentRow(book.CurrentContact - 1);
+}
+
+void SelectCurrentContact(QListWidget& list, const ContactStore& book)
+{
+    const QSignalBlocker quiet(list);
+    const int row = book.CurrentContact - 1;
+    if (row >= 0 && row < list.count())
+        list.setCurrentRow(row);
 }

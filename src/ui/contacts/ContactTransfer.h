@@ -1,10 +1,14 @@
 #pragma once
 
-#include "core/contacts/ContactStore.h"
-
+class ContactStore;
 class QListWidget;
 
-// One line per contact ("3. Blue   ( Fred )"), selecting the current one.
-// The contact card's own transfer steps are ShowContactOnCard and
-// ReadContactFromCard (contacts/frmContactDetails.h).
-void FillContactList(QListWidget& list);
+// One line per contact of the book ("3. Blue   ( Fred )"), selecting the
+// current one. The list's own signals are blocked meanwhile, so nothing takes
+// the refill for the user's choice of a line. The contact card's own transfer
+// steps are ShowContactOnCard and ReadContactFromCard
+// (contacts/frmContactDetails.h).
+void FillContactList(QListWidget& list, const ContactStore& book);
+// Selects the current contact's line (none for no current contact), blocking
+// the list's signals the same way.
+void SelectCurrentContact(QListWidget& list, const ContactStore& book);

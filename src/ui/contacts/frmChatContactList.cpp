@@ -1,17 +1,16 @@
 #include "ui/contacts/frmChatContactList.h"
 
-#include "ui/desktop/WindowControl.h"
-#include "ui/app/Windows.h"
 #include "core/contacts/ContactStore.h"
-#include "ui/contacts/ContactTransfer.h"
-#include "ui/widgets/TypeAheadList.h"
-#include "ui/contacts/frmContactDetails.h"
-#include "ui/desktop/Desktop.h"
 #include "core/platform/Platform.h"
+#include "ui/contacts/ContactTransfer.h"
+#include "ui/desktop/Desktop.h"
 #include "ui/desktop/Twips.h"
+#include "ui/desktop/WindowControl.h"
+#include "ui/widgets/TypeAheadList.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QSignalBlocker>
 
 namespace {
 const QColor kDarkBlue(0, 0, 128);
@@ -23,17 +22,9 @@ void SetColour(QWidget* w, QPalette::ColorRole role, const QColor& c)
     p.setColor(role, c);
     w->setPalette(p);
 }
-
-// The card, shown before it is filled (creating it shows it too).
-frmContactDetails& ShownCard()
-{
-    frmContactDetails& card = ContactDetails();
-    card.show();
-    return card;
-}
 } // namespace
 
-frmChatContactList::frmChatContactList()
+frmChatContactList::frmChatContactList(ContactStore& book) : m_book(book)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Chat Contacts"));
@@ -60,12 +51,12 @@ frmChatContactList::frmChatContactList()
     auto* names = new TypeAheadList(Frame1);
     // Typing finds a contact by its chat name, or by its real name when it
     // has no chat name; never by the number its line starts with.
-    names->matchText = [](int row) {
+    names->matchText = [this](int row) {
         const int position = row + 1;
-        if (position < 1 || position > ContactStore.ContactCount ||
-            position >= static_cast<int>(ContactStore.Contacts.size()))
+        if (position < 1 || position > m_book.ContactCount ||
+            position >= static_cast<int>(m_book.Contacts.size()))
             return QString();
-        const ContactRecord& r = ContactStore.Contacts[position];
+        const ContactRecord& r = m_book.Contacts[position];
         const QString& chat = r.Field(ContactField::ChatName);
         return chat.isEmpty() ? r.Field(ContactField::RealName) : chat;
     };
@@ -83,23 +74,32 @@ frmChatContactList::frmChatContactList()
     SetColour(lstNames, QPalette::Base, kLightGrey);
     SetColour(lstNames, QPalette::Text, kDarkBlue);
     // A press on a line, and any change of the selection by the keyboard, is
-    // the list's click; selection changes made by a refill are not. The line
-    // is opened once the list's own event is over, since opening a contact
-    // may refill this very list. A press always counts, even when it arrives
-    // while a refill lets events run (the card saving because this click
-    // took the focus from it).
-    // (The selection, not the current row: a list that gets the focus
-    // without a current line makes its first line current, unselected.)
-    // A line found by typing its name is a keyboard selection like any other.
+    // the list's click and opens the line at once; the program's own
+    // selection changes (FillContactList, SelectCurrentContact) block the
+    // list's signals and never count. A press changes the selection before
+    // it reports itself, so the selection change it causes is left to the
+    // press. (The selection, not the current row: a list that gets the focus
+    // without a current line makes its first line current, unselected.) A
+    // line found by typing its name is a keyboard selection like any other.
     connect(lstNames, &QListWidget::itemSelectionChanged, this, [this] {
+        if (QGuiApplication::mouseButtons() & Qt::LeftButton)
+            return;
         const QList<QListWidgetItem*> selected = lstNames->selectedItems();
-        if (!ContactStore.FillingContactList && !selected.isEmpty())
-            QueueOpenLine(lstNames->row(selected.first()));
+        if (!selected.isEmpty())
+            OpenLine(lstNames->row(selected.first()));
     });
     connect(lstNames, &QListWidget::itemPressed, this, [this](QListWidgetItem* item) {
         if (QGuiApplication::mouseButtons() & Qt::LeftButton)
-            QueueOpenLine(lstNames->row(item));
+            OpenLine(lstNames->row(item));
     });
+
+    // The lines follow the book.
+    connect(&m_book, &ContactStore::contactsReloaded, this, &frmChatContactList::Refill);
+    connect(&m_book, &ContactStore::contactAdded, this, &frmChatContactList::Refill);
+    connect(&m_book, &ContactStore::contactRemoved, this, &frmChatContactList::Refill);
+    connect(&m_book, &ContactStore::contactChanged, this, &frmChatContactList::UpdateLine);
+    connect(&m_book, &ContactStore::currentContactChanged, this,
+            [this] { SelectCurrentContact(*lstNames, m_book); });
 
     setTabOrder(lstNames, cmdToolbar[0]);
     setTabOrder(cmdToolbar[0], cmdToolbar[1]);
@@ -107,7 +107,15 @@ frmChatContactList::frmChatContactList()
     lstNames->setFocus();
 }
 
-void frmChatContactList::Load() { FillContactList(*lstNames); }
+void frmChatContactList::Load() { Refill(); }
+
+void frmChatContactList::Refill() { FillContactList(*lstNames, m_book); }
+
+void frmChatContactList::UpdateLine(int position)
+{
+    if (QListWidgetItem* line = lstNames->item(position - 1))
+        line->setText(m_book.ContactListLine(position));
+}
 
 void frmChatContactList::keyPressEvent(QKeyEvent* event)
 {
@@ -124,7 +132,7 @@ void frmChatContactList::keyPressEvent(QKeyEvent* event)
             if (focusWidget() == lstNames) {
                 const QList<QListWidgetItem*> selected = lstNames->selectedItems();
                 if (!selected.isEmpty())
-                    QueueOpenLine(lstNames->row(selected.first()));
+                    OpenLine(lstNames->row(selected.first()));
                 return;
             }
             break;
@@ -135,55 +143,25 @@ void frmChatContactList::keyPressEvent(QKeyEvent* event)
     QWidget::keyPressEvent(event);
 }
 
-void frmChatContactList::lstNames_Click()
-{
-    if (ContactStore.FillingContactList)
-        return;
-    OpenLine(lstNames->currentRow());
-}
-
-void frmChatContactList::QueueOpenLine(int row)
-{
-    m_pendingRow = row;
-    if (m_openPending)
-        return;
-    m_openPending = true;
-    QMetaObject::invokeMethod(this, &frmChatContactList::RunPendingOpen, Qt::QueuedConnection);
-}
-
-void frmChatContactList::RunPendingOpen()
-{
-    // The user's choice waits for a refill that is under way (for example the
-    // card's save when it lost the focus to this click) to end.
-    if (ContactStore.FillingContactList) {
-        QMetaObject::invokeMethod(this, &frmChatContactList::RunPendingOpen,
-                                  Qt::QueuedConnection);
-        return;
-    }
-    m_openPending = false;
-    OpenLine(m_pendingRow);
-}
+void frmChatContactList::lstNames_Click() { OpenLine(lstNames->currentRow()); }
 
 void frmChatContactList::OpenLine(int row)
 {
     if (row < 0 || row >= lstNames->count())
         return;
-    if (IsContactDetailsLoaded())
-        ContactDetails().CatchUpDeactivation();
-    // The card's save may have refilled this list; the line chosen stays.
+    emit aboutToChange();
+    // The card's save may have changed this list's lines; the line chosen stays.
     if (lstNames->currentRow() != row) {
-        ContactStore.FillingContactList = true;
+        const QSignalBlocker quiet(lstNames);
         lstNames->setCurrentRow(row);
-        ContactStore.FillingContactList = false;
     }
-    ContactStore.CurrentContact = static_cast<int16_t>(row + 1);
-    ShowContactOnCard(ShownCard());
+    m_book.SetCurrentContact(row + 1);
+    emit contactOpened();
 }
 
 void frmChatContactList::cmdToolbar_Click(int index)
 {
-    if (IsContactDetailsLoaded())
-        ContactDetails().CatchUpDeactivation();
+    emit aboutToChange();
     switch (index) {
     case 0:
         AddClicked();
@@ -201,12 +179,9 @@ void frmChatContactList::cmdToolbar_Click(int index)
 
 void frmChatContactList::AddClicked()
 {
-    if (!AddContact())
-        return;
-    ShowContactDetails();
-    ShowContactOnCard(ContactDetails());
-    FillContactList(*lstNames);
-    ContactDetails().StartTyping();
+    // The book's new line is in the list (and selected) already.
+    if (m_book.AddContact())
+        emit newContactAdded();
 }
 
 void frmChatContactList::FindClicked()
@@ -217,11 +192,10 @@ void frmChatContactList::FindClicked()
     // The search starts at the selected contact itself, so the same text
     // finds the same contact again; there is no wrap-around.
     const int start = lstNames->currentRow() + 1;
-    const int found = FindContact(start, ContactStore.ContactCount, text);
+    // A contact found is current, and its line selected.
+    const int found = m_book.FindContact(start, m_book.ContactCount, text);
     if (found > 0) {
-        ContactStore.CurrentContact = static_cast<int16_t>(found);
-        ShowContactOnCard(ContactDetails());
-        FillContactList(*lstNames);
+        emit cardWanted();
     } else {
         platform().Beep();
     }
@@ -234,25 +208,12 @@ void frmChatContactList::DeleteClicked()
             QStringLiteral("BUG? - you shouldnt be able to delete a contact if none selected"));
         return;
     }
-    if (ContactStore.CurrentContact <= 0)
+    if (m_book.CurrentContact <= 0)
         return;
-    {
-        const BusyPointer busy;
-        // A failed save has been reported; the deletion stands in memory all
-        // the same, so the list and the card show the table as it now is,
-        // and the next save writes it.
-        if (!DeleteContact(ContactStore.CurrentContact))
-            return;
-        FillContactList(*lstNames);
-    }
-    if (ContactStore.CurrentContact == 0) {
-        // The card lets the deleted contact go: it shows none until the
-        // next one is opened.
-        if (IsContactDetailsLoaded()) {
-            ShowContactOnCard(ContactDetails());
-            ContactDetails().hide();
-        }
-    } else {
-        ShowContactOnCard(ContactDetails());
-    }
+    // A failed save has been told; the deletion stands in memory all the
+    // same, so the list and the card follow the table as it now is (the card
+    // shows the contact now current, or hides when none is), and the next
+    // save writes it.
+    const BusyPointer busy;
+    m_book.DeleteContact(m_book.CurrentContact);
 }

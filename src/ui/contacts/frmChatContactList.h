@@ -6,12 +6,16 @@
 #include <QWidget>
 #include <array>
 
+class ContactStore;
+
 // The address book's index: one line per contact, with Add, Find and Delete.
-// Line k (from 0) belongs to contact k + 1.
+// Line k (from 0) belongs to contact k + 1. The lines follow the book; what
+// the user asks of the card is announced, and whoever created the list
+// connects it to the card.
 class frmChatContactList : public QWidget {
     Q_OBJECT
 public:
-    frmChatContactList();
+    explicit frmChatContactList(ContactStore& book);
     void Load();
 
     // Event steps, public so that tests can drive them.
@@ -22,6 +26,18 @@ public:
     QFrame* Frame1 = nullptr;
     QListWidget* lstNames = nullptr;
 
+signals:
+    // The list is about to act on the book or the card: a card that was the
+    // program's active window must run its deactivation first.
+    void aboutToChange();
+    // The user opened the current contact: the card comes up and shows it.
+    void contactOpened();
+    // The card should show the current contact (a hidden card stays hidden).
+    void cardWanted();
+    // A new, empty contact is current: the card comes up with it, ready for
+    // typing.
+    void newContactAdded();
+
 protected:
     // Escape closes the window; Enter opens the selected line. Typing a name
     // selects its line (the list's own type-ahead); no key deletes.
@@ -31,10 +47,9 @@ private:
     void AddClicked();
     void FindClicked();
     void DeleteClicked();
-    void QueueOpenLine(int row);
-    void RunPendingOpen();
     void OpenLine(int row);
+    void Refill();
+    void UpdateLine(int position);
 
-    bool m_openPending = false;
-    int m_pendingRow = -1;
+    ContactStore& m_book;
 };

@@ -1,6 +1,5 @@
 #include "ui/contacts/frmContactDetails.h"
 
-#include "ui/app/Windows.h"
 #include "core/contacts/CardLayout.h"
 #include "core/contacts/ContactStore.h"
 #include "core/files/ErrorLog.h"
@@ -23,8 +22,6 @@
 #include <QWindow>
 #include <cmath>
 #include <string>
-
-QString FieldTextOnFocus;
 
 namespace {
 const QColor kGotFocusColour(255, 255, 192);  // pale yellow
@@ -173,7 +170,7 @@ QString FormatStatNumber(double value)
     return value >= 0 ? QStringLiteral(" ") + s : s;
 }
 
-frmContactDetails::frmContactDetails()
+frmContactDetails::frmContactDetails(ContactStore& book) : m_book(book)
 {
     setWindowTitle(QStringLiteral("Banterly - Address Book"));
     setFixedSize(TwipsToPixels(4770), TwipsToPixels(3150));
@@ -253,12 +250,14 @@ frmContactDetails::frmContactDetails()
 
     connect(qApp, &QGuiApplication::focusWindowChanged, this,
             &frmContactDetails::OnFocusWindowChanged);
+    connect(&m_book, &ContactStore::contactRemoved, this,
+            &frmContactDetails::FollowRemovedContact);
+    connect(&m_book, &ContactStore::contactsReloaded, this,
+            &frmContactDetails::FollowReloadedBook);
 }
 
 void frmContactDetails::Load()
 {
-    ApplySettings();
-    ShowContactDetails();
     for (QPlainTextEdit* box : txtField)
         box->setPlainText(QString());
 }
@@ -375,14 +374,14 @@ void frmContactDetails::Box_GotFocus(int index)
 {
     QPlainTextEdit* box = Box(index);
     m_focusedBox = box;
-    FieldTextOnFocus = box->toPlainText();
+    m_fieldTextOnFocus = box->toPlainText();
     DisplayNonFocusedFieldsAsGreyedOut(box, lbl[index], this, kGotFocusColour, kGreyedColour);
 }
 
 void frmContactDetails::Box_LostFocus(int index)
 {
-    if (Box(index)->toPlainText() != FieldTextOnFocus)
-        ContactStore.ContactsChanged = true;
+    if (Box(index)->toPlainText() != m_fieldTextOnFocus)
+        m_contactsChanged = true;
 }
 
 void frmContactDetails::MarkFocusedBoxEdit()
@@ -390,7 +389,7 @@ void frmContactDetails::MarkFocusedBoxEdit()
     if (!m_focusedBox || focusWidget() != m_focusedBox)
         return;
     Box_LostFocus(BoxIndex(m_focusedBox));
-    FieldTextOnFocus = m_focusedBox->toPlainText();
+    m_fieldTextOnFocus = m_focusedBox->toPlainText();
 }
 
 void frmContactDetails::txtField_Change(int index)
@@ -436,14 +435,14 @@ void frmContactDetails::DisplayNonFocusedFieldsAsGreyedOut(QPlainTextEdit* focus
 
 bool frmContactDetails::SaveIfChanged()
 {
-    if (ContactStore.ContactsChanged && !ReadContactFromCard(*this)) {
+    if (m_contactsChanged && !ReadContactFromCard(*this)) {
         m_saveFailed = true;
         return false;
     }
-    if (!ContactTableUnsaved())
+    if (!m_book.ContactTableUnsaved())
         return true;
     m_saving = true;
-    const bool saved = SaveContacts();
+    const bool saved = m_book.SaveContacts();
     m_saving = false;
     m_saveFailed = !saved;
     return saved;
@@ -451,26 +450,24 @@ bool frmContactDetails::SaveIfChanged()
 
 void frmContactDetails::cmdOK_Click()
 {
-    // A failed save has told the user; the card stays up with its edit.
+    // A failed save has told the user; the card stays up with its edit. The
+    // list follows the book.
     if (!SaveIfChanged())
         return;
-    RefreshContactList();
     hide();
 }
 
 void frmContactDetails::Form_Deactivate()
 {
     MarkFocusedBoxEdit();
-    if (!ContactStore.ContactsChanged && !ContactTableUnsaved())
+    if (!m_contactsChanged && !m_book.ContactTableUnsaved())
         return;
     // After a failed save the user has been told; moving between windows
     // does not try (and report) again until something new is typed. OK and
     // closing the program still try.
     if (m_saveFailed)
         return;
-    if (!SaveIfChanged())
-        return;
-    RefreshContactList();
+    SaveIfChanged();
 }
 
 void frmContactDetails::CatchUpDeactivation()
@@ -506,7 +503,7 @@ void frmContactDetails::OnFocusWindowChanged(QWindow* window)
 void frmContactDetails::ResetEditBaseline()
 {
     if (m_focusedBox)
-        FieldTextOnFocus = m_focusedBox->toPlainText();
+        m_fieldTextOnFocus = m_focusedBox->toPlainText();
 }
 
 bool frmContactDetails::SaveMarkedEditOnExit()
@@ -603,7 +600,7 @@ void frmContactDetails::KeepWithinLineLimit(int index)
     qsizetype used = 0;
     for (int i = 0; i < 12; ++i)
         used += CharacterCount(Box(i)->toPlainText());
-    const qsizetype over = used - CardTextRoom(m_shownContact);
+    const qsizetype over = used - m_book.CardTextRoom(m_shownContact);
     if (over <= 0)
         return;
     QPlainTextEdit* box = Box(index);
@@ -628,17 +625,43 @@ void frmContactDetails::KeepWithinLineLimit(int index)
         Qt::QueuedConnection);
 }
 
+void frmContactDetails::FollowRemovedContact()
+{
+    // The contact now current, or none: a card with no contact hides.
+    ShowContactOnCard(*this);
+    if (m_book.CurrentContact == 0)
+        hide();
+}
+
+void frmContactDetails::FollowReloadedBook()
+{
+    // A batch added at the end leaves the shown contact where it was: an open
+    // card shows it (with the edit it holds) again.
+    if (m_shownContact != 0 && m_book.PositionOfContact(m_shownContact) != 0) {
+        if (isVisible())
+            ShowContactOnCard(*this);
+        return;
+    }
+    // A table loaded anew holds none of the contacts shown before: an edit
+    // for one of them has no contact to go to.
+    m_contactsChanged = false;
+    ShowContactOnCard(*this);
+    if (m_book.CurrentContact == 0)
+        hide();
+}
+
 void ShowContactOnCard(frmContactDetails& card)
 {
+    const ContactStore& book = card.Book();
     // An edit still on the card belongs to the contact it shows, whatever
     // the list has done meanwhile.
-    if (ContactStore.ContactsChanged)
+    if (card.ContactsChanged())
         ReadContactFromCard(card);
-    const int current = ContactStore.CurrentContact;
-    const bool valid = current >= 1 && current <= ContactStore.ContactCount &&
-                       size_t(current) < ContactStore.Contacts.size();
+    const int current = book.CurrentContact;
+    const bool valid = current >= 1 && current <= book.ContactCount &&
+                       size_t(current) < book.Contacts.size();
     if (valid) {
-        const ContactRecord& r = ContactStore.Contacts[current];
+        const ContactRecord& r = book.Contacts[current];
         card.SetShownContact(r.Serial());
         for (int i = 0; i < 12; ++i)
             card.Box(i)->setPlainText(r.Field(ContactField::CardFields[i]));
@@ -649,11 +672,11 @@ void ShowContactOnCard(frmContactDetails& card)
             card.Box(i)->setPlainText(QString());
     }
     card.ShowStartOfBoxes();
-    card.lblID->setText(QStringLiteral(" %1 of  %2").arg(current).arg(ContactStore.ContactCount));
+    card.lblID->setText(QStringLiteral(" %1 of  %2").arg(current).arg(book.ContactCount));
     card.lblID->adjustSize();
     // An edit is what the user types after this, not the change of contact.
     card.ResetEditBaseline();
-    ContactStore.ContactsChanged = false;
+    card.SetContactsChanged(false);
 }
 
 bool ReadContactFromCard(frmContactDetails& card)
@@ -661,13 +684,13 @@ bool ReadContactFromCard(frmContactDetails& card)
     CardTexts texts;
     for (int i = 0; i < 12; ++i)
         texts[i] = card.BoxText(i);
-    if (WriteCardToContact(card.ShownContact(), texts) == CardWrite::TooLong) {
+    if (card.Book().WriteCardToContact(card.ShownContact(), texts) == CardWrite::TooLong) {
         ReportFailure(QStringLiteral("The contact was not saved: ") + CardTooLongMessage());
         return false;
     }
     // Written, unchanged, or the contact is no longer in the book (deleted
     // while the card showed it): the card holds no edit for the table now.
-    ContactStore.ContactsChanged = false;
+    card.SetContactsChanged(false);
     return true;
 }
 
@@ -684,7 +707,7 @@ void frmContactDetails::lbl_MouseDown(int index, Qt::MouseButton button)
     // A click that changes the field marks the contact, so the change is
     // saved like a typed one.
     if (box && box->toPlainText() != before)
-        ContactStore.ContactsChanged = true;
+        m_contactsChanged = true;
 }
 
 void frmContactDetails::ToggleChatField(int i, int addNumber)

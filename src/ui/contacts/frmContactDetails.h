@@ -8,11 +8,8 @@
 #include <QWidget>
 #include <array>
 
+class ContactStore;
 class QWindow;
-
-// The text the box that last received the focus held at that moment; one
-// value serves all twelve boxes of the card.
-extern QString FieldTextOnFocus;
 
 // Reads the leading number of a text: blanks are skipped, a point is the only
 // decimal separator, a text without a leading number reads as 0.
@@ -32,12 +29,24 @@ void ShowContactOnCard(frmContactDetails& card);
 // user has been told).
 bool ReadContactFromCard(frmContactDetails& card);
 
-// The address-book card: one contact in eleven one-line boxes and a notes box.
+// The address-book card: one contact of the book in eleven one-line boxes and
+// a notes box. It follows the book: a contact removed or a table loaded anew
+// is shown as the book now is.
 class frmContactDetails : public QWidget {
     Q_OBJECT
 public:
-    frmContactDetails();
+    explicit frmContactDetails(ContactStore& book);
+    // Empties the eleven field boxes (the notes box keeps its first text
+    // until a contact is shown).
     void Load();
+
+    ContactStore& Book() const { return m_book; }
+    // A box was edited and the edit is not yet in the table.
+    bool ContactsChanged() const { return m_contactsChanged; }
+    void SetContactsChanged(bool changed) { m_contactsChanged = changed; }
+    // The text the box that last received the focus held at that moment; one
+    // value serves all twelve boxes.
+    const QString& FieldTextOnFocus() const { return m_fieldTextOnFocus; }
 
     // txtField(0..10) for 0 to 10, txtNotes for 11.
     QPlainTextEdit* Box(int index) const { return index < 11 ? txtField[index] : txtNotes; }
@@ -75,7 +84,7 @@ public:
     void cmdOK_Click();
     void Form_Deactivate();
     void lbl_MouseDown(int index, Qt::MouseButton button);
-    // The list window calls this before it acts: when the card was the
+    // Called before the list window acts: when the card was the
     // program's active window, the card's deactivation runs now, before the
     // list changes the card (the window system may report the activation of
     // the list window only after the click that caused it).
@@ -117,6 +126,9 @@ private:
     // Cuts the box's text (with a message) when the card's texts would make
     // the contact's line too long to load again.
     void KeepWithinLineLimit(int index);
+    // The book removed a contact or loaded its table anew.
+    void FollowRemovedContact();
+    void FollowReloadedBook();
     // A value the box cannot show whole is the box's tooltip.
     void UpdateBoxToolTip(int index);
     // Every box olive, every label yellow and regular.
@@ -128,5 +140,8 @@ private:
     bool m_saveFailed = false;  // the last save failed and nothing was typed since
     bool m_cutting = false;     // KeepWithinLineLimit is changing a box
     quint64 m_shownContact = 0;
+    ContactStore& m_book;
+    bool m_contactsChanged = false;
+    QString m_fieldTextOnFocus;
     QPixmap m_background;
 };

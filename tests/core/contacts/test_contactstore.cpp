@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <csignal>
@@ -77,12 +78,31 @@ class TestContactStore : public QObject {
 
     FakeSystem* fake = nullptr;
     TestFolder* folder = nullptr;
+    ContactStore* book = nullptr;
+    QSignalSpy* problems = nullptr;
+    QSignalSpy* saveFailures = nullptr;
     QString path;
+
+    // What the book asked to tell the user: its problems, then its failed saves.
+    QStringList Told() const
+    {
+        QStringList told;
+        for (const QList<QVariant>& args : *problems)
+            told << args.at(0).toString();
+        for (const QList<QVariant>& args : *saveFailures)
+            told << args.at(0).toString();
+        return told;
+    }
+    void ForgetTold()
+    {
+        problems->clear();
+        saveFailures->clear();
+    }
 
     void Load(const QByteArray& bytes)
     {
         folder->Write(QStringLiteral("chatcontacts.lis"), bytes);
-        LoadContacts();
+        book->LoadContacts();
     }
     QByteArray FileBytes() const { return folder->Read(QStringLiteral("chatcontacts.lis")); }
 
@@ -93,22 +113,27 @@ private slots:
         folder = new TestFolder;
         fake->programFolder = folder->Path();
         path = folder->File(QStringLiteral("chatcontacts.lis"));
-        ContactStore = ContactStoreValues();
-        ContactStore.ContactFilePath = path;
+        book = new ContactStore;
+        book->ContactFilePath = path;
+        problems = new QSignalSpy(book, &ContactStore::problem);
+        saveFailures = new QSignalSpy(book, &ContactStore::saveFailed);
     }
     void cleanup()
     {
         SimulateFullDisk(false);
+        delete saveFailures;
+        delete problems;
+        delete book;
         delete folder;
         delete fake;
     }
 
     // A card showing a contact: its serial and its twelve texts.
-    static CardTexts TextsOf(int position)
+    CardTexts TextsOf(int position) const
     {
         CardTexts texts;
         for (int i = 0; i < 12; ++i)
-            texts[i] = ContactStore.Contacts[position].Field(ContactField::CardFields[i]);
+            texts[i] = book->Contacts[position].Field(ContactField::CardFields[i]);
         return texts;
     }
 
@@ -118,27 +143,70 @@ private slots:
     {
         Load(Line({{24, "Alpha"}, {30, "alpha-hidden"}}) + Line({{24, "Bravo"}, {30, "bravo-hidden"}}) +
              Line({{24, "Charlie"}}));
-        ContactStore.CurrentContact = 1;
-        const quint64 shownOnCard = ContactStore.Contacts[1].Serial();
+        book->CurrentContact = 1;
+        const quint64 shownOnCard = book->Contacts[1].Serial();
         CardTexts card = TextsOf(1);
 
         SimulateFullDisk(true);
-        QVERIFY(DeleteContact(1));
-        QCOMPARE(fake->Count("MessageBox"), 1);
-        QVERIFY(ContactTableUnsaved());
-        QCOMPARE(ContactStore.ContactCount, int16_t(2));
+        QVERIFY(book->DeleteContact(1));
+        QCOMPARE(Told().size(), 1);
+        QVERIFY(book->ContactTableUnsaved());
+        QCOMPARE(book->ContactCount, int16_t(2));
 
         // The card, still holding Alpha, is written back: it finds no Alpha.
         card[0] = QStringLiteral("Alpha edited");
-        QCOMPARE(WriteCardToContact(shownOnCard, card), CardWrite::Gone);
+        QCOMPARE(book->WriteCardToContact(shownOnCard, card), CardWrite::Gone);
 
         SimulateFullDisk(false);
-        QVERIFY(SaveUnsavedContacts());
+        QVERIFY(book->SaveUnsavedContacts());
         const QList<QByteArray> lines = FileLines(FileBytes());
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].contains("Bravo") && lines[0].contains("bravo-hidden"));
         QVERIFY(lines[1].contains("Charlie"));
         QVERIFY(!FileBytes().contains("Alpha"));
+    }
+
+    // The windows follow these signals: a wrong position updates the wrong
+    // line, and a save announced when it failed hides the failure.
+    void signalsNameWhatChanged()
+    {
+        Load(Lines(3));
+        QSignalSpy changed(book, &ContactStore::contactChanged);
+        QSignalSpy removed(book, &ContactStore::contactRemoved);
+        QSignalSpy added(book, &ContactStore::contactAdded);
+        QSignalSpy current(book, &ContactStore::currentContactChanged);
+        QSignalSpy saves(book, &ContactStore::saved);
+        QSignalSpy reloads(book, &ContactStore::contactsReloaded);
+
+        CardTexts card = TextsOf(2);
+        card[0] = QStringLiteral("edited");
+        QCOMPARE(book->WriteCardToContact(book->Contacts[2].Serial(), card), CardWrite::Written);
+        QCOMPARE(book->WriteCardToContact(book->Contacts[2].Serial(), card), CardWrite::Unchanged);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.first().at(0).toInt(), 2);
+
+        QVERIFY(book->DeleteContact(1));
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.first().at(0).toInt(), 1);
+        QCOMPARE(saves.size(), 1);
+
+        QVERIFY(book->AddContact());
+        QCOMPARE(added.size(), 1);
+        QCOMPARE(added.first().at(0).toInt(), 3);
+
+        QCOMPARE(book->FindContact(1, 3, QStringLiteral("edited")), int16_t(1));
+        QCOMPARE(current.size(), 1);
+        QCOMPARE(current.first().at(0).toInt(), 1);
+
+        SimulateFullDisk(true);
+        QVERIFY(!book->SaveContacts());
+        QCOMPARE(saves.size(), 1);
+        QCOMPARE(saveFailures->size(), 1);
+        SimulateFullDisk(false);
+
+        book->LoadContacts();
+        QCOMPARE(reloads.size(), 1);
+        QVERIFY(problems->isEmpty());
     }
 
     // An edit whose save failed stays unsaved whatever is shown next, and
@@ -149,20 +217,20 @@ private slots:
         CardTexts card = TextsOf(1);
         card[0] = QStringLiteral("Alpha\u00a0Edited");
         SimulateFullDisk(true);
-        QCOMPARE(WriteCardToContact(ContactStore.Contacts[1].Serial(), card), CardWrite::Written);
-        QVERIFY(!SaveContacts());
-        QVERIFY(ContactTableUnsaved());
+        QCOMPARE(book->WriteCardToContact(book->Contacts[1].Serial(), card), CardWrite::Written);
+        QVERIFY(!book->SaveContacts());
+        QVERIFY(book->ContactTableUnsaved());
         // Showing another contact, finding one: nothing clears the mark.
-        ContactStore.CurrentContact = 2;
-        QCOMPARE(FindContact(1, 2, QStringLiteral("bravo")), int16_t(2));
-        QVERIFY(ContactTableUnsaved());
-        QVERIFY(!SaveUnsavedContacts());  // still no room: reported again, kept
-        QCOMPARE(fake->Count("MessageBox"), 2);
+        book->CurrentContact = 2;
+        QCOMPARE(book->FindContact(1, 2, QStringLiteral("bravo")), int16_t(2));
+        QVERIFY(book->ContactTableUnsaved());
+        QVERIFY(!book->SaveUnsavedContacts());  // still no room: reported again, kept
+        QCOMPARE(Told().size(), 2);
         SimulateFullDisk(false);
-        QVERIFY(SaveUnsavedContacts());
-        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(book->SaveUnsavedContacts());
+        QVERIFY(!book->ContactTableUnsaved());
         QVERIFY(FileBytes().contains(QStringLiteral("Alpha\u00a0Edited").toUtf8()));
-        QCOMPARE(fake->Count("MessageBox"), 2);
+        QCOMPARE(Told().size(), 2);
     }
 
     // A contact file replaced from outside while the program runs is kept
@@ -177,8 +245,8 @@ private slots:
         QVERIFY(QFile::rename(folder->File("chatcontacts.lis.new"), path) || (QFile::remove(path) && QFile::rename(folder->File("chatcontacts.lis.new"), path)));
         CardTexts card = TextsOf(1);
         card[0] = QStringLiteral("Alpha mine");
-        QCOMPARE(WriteCardToContact(ContactStore.Contacts[1].Serial(), card), CardWrite::Written);
-        QVERIFY(SaveContacts());
+        QCOMPARE(book->WriteCardToContact(book->Contacts[1].Serial(), card), CardWrite::Written);
+        QVERIFY(book->SaveContacts());
         QCOMPARE(fake->Count("MessageBox"), 1);
         QVERIFY(FileBytes().contains("Alpha mine"));
         const QList<BackupVersion> versions = ListBackups(path);
@@ -188,7 +256,7 @@ private slots:
         QVERIFY(kept.open(QIODevice::ReadOnly));
         QVERIFY(kept.readAll().contains("FromLaptop"));
         // The next save is an ordinary one: another version, no message.
-        QVERIFY(SaveContacts());
+        QVERIFY(book->SaveContacts());
         QCOMPARE(fake->Count("MessageBox"), 1);
         SetPreviousVersionKeeper(nullptr);
     }
@@ -199,30 +267,30 @@ private slots:
     void everyBookTheProgramWritesLoadsReadWrite()
     {
         Load(QByteArray());
-        while (AddContact()) {
+        while (book->AddContact()) {
         }
-        QCOMPARE(ContactStore.ContactCount, MaxContacts);
-        ContactStore.CurrentContact = 1;
-        const quint64 first = ContactStore.Contacts[1].Serial();
+        QCOMPARE(book->ContactCount, MaxContacts);
+        book->CurrentContact = 1;
+        const quint64 first = book->Contacts[1].Serial();
         CardTexts card;
-        card[11] = QString(CardTextRoom(first), QLatin1Char('n'));
-        QCOMPARE(WriteCardToContact(first, card), CardWrite::Written);
+        card[11] = QString(book->CardTextRoom(first), QLatin1Char('n'));
+        QCOMPARE(book->WriteCardToContact(first, card), CardWrite::Written);
         card[11] += QChar(u'\u00e9');
-        QCOMPARE(WriteCardToContact(first, card), CardWrite::TooLong);
-        QVERIFY(SaveContacts());
-        LoadContacts();
-        QVERIFY(!ContactStore.ReadOnly);
-        QCOMPARE(ContactStore.ContactCount, MaxContacts);
-        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::Notes).size(), CardTextRoom(ContactStore.Contacts[1].Serial()));
+        QCOMPARE(book->WriteCardToContact(first, card), CardWrite::TooLong);
+        QVERIFY(book->SaveContacts());
+        book->LoadContacts();
+        QVERIFY(!book->ReadOnly);
+        QCOMPARE(book->ContactCount, MaxContacts);
+        QCOMPARE(book->Contacts[1].Field(ContactField::Notes).size(), book->CardTextRoom(book->Contacts[1].Serial()));
 
         // The last guard: a table the loader would refuse is not written.
-        fake->Reset();
+        ForgetTold();
         const QByteArray before = FileBytes();
-        ContactStore.Contacts[2].SetField(30, QString(40000, QLatin1Char('x')));
-        QVERIFY(!SaveContacts());
-        QCOMPARE(fake->Count("MessageBox"), 1);
+        book->Contacts[2].SetField(30, QString(40000, QLatin1Char('x')));
+        QVERIFY(!book->SaveContacts());
+        QCOMPARE(Told().size(), 1);
         QCOMPARE(FileBytes(), before);
-        QVERIFY(ContactTableUnsaved());
+        QVERIFY(book->ContactTableUnsaved());
     }
 
     void lineFormatRoundTripsEveryField()
@@ -248,16 +316,16 @@ private slots:
 
         // And through the file.
         Load(QByteArray());
-        AddContact();
-        ContactStore.Contacts[1] = r;
-        QVERIFY(SaveContacts());
+        book->AddContact();
+        book->Contacts[1] = r;
+        QVERIFY(book->SaveContacts());
         const QByteArray bytes = FileBytes();
         QVERIFY(bytes.contains("Ren\xc3\xa9" "e")); // written as UTF-8
-        LoadContacts();
-        QCOMPARE(ContactStore.ContactCount, int16_t(1));
+        book->LoadContacts();
+        QCOMPARE(book->ContactCount, int16_t(1));
         for (int i = 1; i < 82; ++i)
-            QCOMPARE(ContactStore.Contacts[1].Field(i), r.Field(i));
-        QCOMPARE(ContactStore.Contacts[1].Field(0), QStringLiteral("CHAT127001"));
+            QCOMPARE(book->Contacts[1].Field(i), r.Field(i));
+        QCOMPARE(book->Contacts[1].Field(0), QStringLiteral("CHAT127001"));
     }
 
     void shortAndLongLinesKeepFieldsInPlace()
@@ -289,19 +357,19 @@ private slots:
         for (int i = 0; i < 90; ++i)
             extra += D + QByteArray::number(i + 1);
         Load("Jos\xc3\xa9" + QByteArray(1, D) + "chat\r\n" + "solo\r\n" + extra + "\r\n");
-        QCOMPARE(ContactStore.ContactCount, int16_t(3));
-        QCOMPARE(ContactStore.Contacts[1].Field(0), QStringLiteral("Jos\u00e9"));
-        QCOMPARE(ContactStore.Contacts[1].Field(1), QStringLiteral("chat"));
-        QCOMPARE(ContactStore.Contacts[1].Field(2), QString());
-        QCOMPARE(ContactStore.Contacts[2].Field(0), QStringLiteral("solo"));
-        QCOMPARE(ContactStore.Contacts[3].Field(81), QStringLiteral("81"));
-        QVERIFY(!ContactStore.ReadOnly);
-        QCOMPARE(fake->Count("MessageBox"), 0);
+        QCOMPARE(book->ContactCount, int16_t(3));
+        QCOMPARE(book->Contacts[1].Field(0), QStringLiteral("Jos\u00e9"));
+        QCOMPARE(book->Contacts[1].Field(1), QStringLiteral("chat"));
+        QCOMPARE(book->Contacts[1].Field(2), QString());
+        QCOMPARE(book->Contacts[2].Field(0), QStringLiteral("solo"));
+        QCOMPARE(book->Contacts[3].Field(81), QStringLiteral("81"));
+        QVERIFY(!book->ReadOnly);
+        QCOMPARE(Told().size(), 0);
     }
 
     void missingFileBecomesTheSample()
     {
-        LoadContacts();
+        book->LoadContacts();
         const QByteArray expected = Line({{0, "CHAT0000001"},
                                           {24, "Programmer"},
                                           {26, "Sam"},
@@ -309,45 +377,44 @@ private slots:
                                           {41, "http://www.example.org/"},
                                           {55, "http://chat.example.org/"}});
         QCOMPARE(FileBytes(), expected);
-        QCOMPARE(ContactStore.ContactCount, int16_t(1));
-        QCOMPARE(ContactStore.Contacts.size(), size_t(3));
-        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::ChatName), QStringLiteral("Programmer"));
-        QVERIFY(!ContactStore.ReadOnly);
-        QCOMPARE(fake->Count("MessageBox"), 0);
+        QCOMPARE(book->ContactCount, int16_t(1));
+        QCOMPARE(book->Contacts.size(), size_t(3));
+        QCOMPARE(book->Contacts[1].Field(ContactField::ChatName), QStringLiteral("Programmer"));
+        QVERIFY(!book->ReadOnly);
+        QCOMPARE(Told().size(), 0);
     }
 
     void emptyAndBlankLinesAreNoContacts()
     {
         Load(QByteArray());
-        QCOMPARE(ContactStore.ContactCount, int16_t(0));
-        QCOMPARE(ContactStore.Contacts.size(), size_t(2));
+        QCOMPARE(book->ContactCount, int16_t(0));
+        QCOMPARE(book->Contacts.size(), size_t(2));
         QCOMPARE(FileBytes(), QByteArray()); // not replaced by the sample
-        QVERIFY(!ContactStore.ReadOnly);
+        QVERIFY(!book->ReadOnly);
 
         // Blank lines in every line-end style, a line of delimiters only, a
         // last line without an end, and a name from an older installation.
         Load("   \r\n\r\n" + Line({{24, "a"}}) + "\n  \n" + QByteArray(82, D) + "\rb" + D + "\r\n\r\n" +
              "Ren\xe9" + D + "z");
-        QCOMPARE(ContactStore.ContactCount, int16_t(4));
-        QCOMPARE(ContactStore.Contacts[1].Field(24), QStringLiteral("a"));
-        QVERIFY(ContactStore.Contacts[2] == ContactRecord());
-        QCOMPARE(ContactStore.Contacts[3].Field(0), QStringLiteral("b"));
-        QCOMPARE(ContactStore.Contacts[4].Field(0), QStringLiteral("Ren\u00e9"));
-        QCOMPARE(ContactStore.Contacts[4].Field(1), QStringLiteral("z"));
-        QVERIFY(!ContactStore.ContactsChanged);
-        QCOMPARE(fake->Count("MessageBox"), 0);
+        QCOMPARE(book->ContactCount, int16_t(4));
+        QCOMPARE(book->Contacts[1].Field(24), QStringLiteral("a"));
+        QVERIFY(book->Contacts[2] == ContactRecord());
+        QCOMPARE(book->Contacts[3].Field(0), QStringLiteral("b"));
+        QCOMPARE(book->Contacts[4].Field(0), QStringLiteral("Ren\u00e9"));
+        QCOMPARE(book->Contacts[4].Field(1), QStringLiteral("z"));
+        QCOMPARE(Told().size(), 0);
     }
 
     void savingRenumbersIdsByDateAndPosition()
     {
         Load(Lines(1000));
-        ContactStore.Contacts[1000].SetField(ContactField::ContactID, QStringLiteral("KEEP"));
+        book->Contacts[1000].SetField(ContactField::ContactID, QStringLiteral("KEEP"));
         fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 0));
-        QVERIFY(SaveContacts());
-        QCOMPARE(ContactStore.Contacts[5].Field(0), QStringLiteral("CHAT127005"));
-        QCOMPARE(ContactStore.Contacts[42].Field(0), QStringLiteral("CHAT127042"));
-        QCOMPARE(ContactStore.Contacts[123].Field(0), QStringLiteral("CHAT127123"));
-        QCOMPARE(ContactStore.Contacts[1000].Field(0), QStringLiteral("KEEP"));
+        QVERIFY(book->SaveContacts());
+        QCOMPARE(book->Contacts[5].Field(0), QStringLiteral("CHAT127005"));
+        QCOMPARE(book->Contacts[42].Field(0), QStringLiteral("CHAT127042"));
+        QCOMPARE(book->Contacts[123].Field(0), QStringLiteral("CHAT127123"));
+        QCOMPARE(book->Contacts[1000].Field(0), QStringLiteral("KEEP"));
         const QList<QByteArray> lines = FileLines(FileBytes());
         QCOMPARE(lines.size(), 1000);
         QVERIFY(lines[4].startsWith("CHAT127005" + QByteArray(1, D)));
@@ -355,19 +422,19 @@ private slots:
         QVERIFY(lines[999].contains("name1000"));
 
         fake->now = QDateTime(QDate(2027, 3, 25), QTime(8, 0));
-        QVERIFY(SaveContacts());
-        QCOMPARE(ContactStore.Contacts[5].Field(0), QStringLiteral("CHAT325005"));
-        QCOMPARE(ContactStore.Contacts[999].Field(0), QStringLiteral("CHAT325999"));
-        QCOMPARE(ContactStore.Contacts[1000].Field(0), QStringLiteral("KEEP"));
+        QVERIFY(book->SaveContacts());
+        QCOMPARE(book->Contacts[5].Field(0), QStringLiteral("CHAT325005"));
+        QCOMPARE(book->Contacts[999].Field(0), QStringLiteral("CHAT325999"));
+        QCOMPARE(book->Contacts[1000].Field(0), QStringLiteral("KEEP"));
         QVERIFY(FileLines(FileBytes())[4].startsWith("CHAT325005" + QByteArray(1, D)));
-        QCOMPARE(fake->Count("MessageBox"), 0);
+        QCOMPARE(Told().size(), 0);
     }
 
     void emptyTableSavesAsEmptyFile()
     {
         Load(Lines(2));
-        ContactStore.ContactCount = 0;
-        QVERIFY(SaveContacts());
+        book->ContactCount = 0;
+        QVERIFY(book->SaveContacts());
         QCOMPARE(FileBytes(), QByteArray());
         QVERIFY(QFile::exists(path));
     }
@@ -376,84 +443,84 @@ private slots:
     {
         Load(Line({{24, "Alpha"}, {25, "Beta"}}) + Line({{30, "zebra"}, {24, "Gamma"}}) +
              Line({{26, "Ren\xc3\xa9"}}) + Line({{81, "omega"}}));
-        QCOMPARE(FindContact(0, 3, QStringLiteral("alpha")), int16_t(1));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(1));
-        QCOMPARE(FindContact(0, 3, QStringLiteral("ZEBRA")), int16_t(2)); // a reserved field
-        QCOMPARE(FindContact(0, 3, QStringLiteral("pha be")), int16_t(1)); // across two fields
-        QCOMPARE(FindContact(2, 3, QStringLiteral("a")), int16_t(2));      // starts at first
-        QCOMPARE(FindContact(0, 3, QStringLiteral("REN\u00c9")), int16_t(3));
-        QCOMPARE(FindContact(0, 3, QStringLiteral("ren\u00e9")), int16_t(3));
-        QCOMPARE(FindContact(2, 3, QString()), int16_t(2)); // empty text: the first searched
-        QCOMPARE(FindContact(0, 4, QStringLiteral("Ega ")), int16_t(4)); // the line's very end
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("alpha")), int16_t(1));
+        QCOMPARE(book->CurrentContact, int16_t(1));
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("ZEBRA")), int16_t(2)); // a reserved field
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("pha be")), int16_t(1)); // across two fields
+        QCOMPARE(book->FindContact(2, 3, QStringLiteral("a")), int16_t(2));      // starts at first
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("REN\u00c9")), int16_t(3));
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("ren\u00e9")), int16_t(3));
+        QCOMPARE(book->FindContact(2, 3, QString()), int16_t(2)); // empty text: the first searched
+        QCOMPARE(book->FindContact(0, 4, QStringLiteral("Ega ")), int16_t(4)); // the line's very end
         QCOMPARE(fake->Count("Beep"), 0);
 
-        ContactStore.CurrentContact = 2;
-        QCOMPARE(FindContact(0, 3, QStringLiteral("nobody")), int16_t(0));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        book->CurrentContact = 2;
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("nobody")), int16_t(0));
+        QCOMPARE(book->CurrentContact, int16_t(2));
         QCOMPARE(fake->Count("Beep"), 1);
         // The range ends at last, and never beyond the table.
-        QCOMPARE(FindContact(1, 2, QStringLiteral("ren\u00e9")), int16_t(0));
-        QCOMPARE(FindContact(1, 99, QStringLiteral("ren\u00e9")), int16_t(3));
+        QCOMPARE(book->FindContact(1, 2, QStringLiteral("ren\u00e9")), int16_t(0));
+        QCOMPARE(book->FindContact(1, 99, QStringLiteral("ren\u00e9")), int16_t(3));
 
         // An edited field is found at once; its old text no longer is.
-        ContactStore.Contacts[1].SetField(ContactField::Notes, QStringLiteral("Stra\u00dfe"));
-        QCOMPARE(FindContact(0, 3, QStringLiteral("strasse")), int16_t(1));
-        ContactStore.Contacts[2].SetField(30, QString());
-        QCOMPARE(FindContact(0, 3, QStringLiteral("zebra")), int16_t(0));
+        book->Contacts[1].SetField(ContactField::Notes, QStringLiteral("Stra\u00dfe"));
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("strasse")), int16_t(1));
+        book->Contacts[2].SetField(30, QString());
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("zebra")), int16_t(0));
     }
 
     void deleteClosesTheGapAndRewritesTheFile()
     {
         Load(Line({{24, "one"}}) + Line({{24, "two"}, {30, "hidden"}}) + Line({{24, "three"}}));
-        ContactStore.CurrentContact = 3;
-        QVERIFY(DeleteContact(2));
-        QCOMPARE(ContactStore.ContactCount, int16_t(2));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
-        QCOMPARE(ContactStore.Contacts[2].Field(24), QStringLiteral("three"));
+        book->CurrentContact = 3;
+        QVERIFY(book->DeleteContact(2));
+        QCOMPARE(book->ContactCount, int16_t(2));
+        QCOMPARE(book->CurrentContact, int16_t(2));
+        QCOMPARE(book->Contacts[2].Field(24), QStringLiteral("three"));
         QList<QByteArray> lines = FileLines(FileBytes());
         QCOMPARE(lines.size(), 2);
         QVERIFY(lines[0].startsWith("CHAT127001" + QByteArray(1, D)));
         QVERIFY(lines[1].startsWith("CHAT127002" + QByteArray(1, D)));
         QVERIFY(lines[1].contains("three"));
-        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(!book->ContactTableUnsaved());
 
         // A new contact in the freed slots carries nothing of the deleted one.
-        QVERIFY(AddContact());
-        QVERIFY(ContactStore.Contacts[3] == ContactRecord());
-        QCOMPARE(FindContact(0, 3, QStringLiteral("hidden")), int16_t(0));
+        QVERIFY(book->AddContact());
+        QVERIFY(book->Contacts[3] == ContactRecord());
+        QCOMPARE(book->FindContact(0, 3, QStringLiteral("hidden")), int16_t(0));
 
         // The last one, then the only one.
-        ContactStore.CurrentContact = 3;
-        QVERIFY(DeleteContact(3));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
-        QVERIFY(DeleteContact(2));
+        book->CurrentContact = 3;
+        QVERIFY(book->DeleteContact(3));
+        QCOMPARE(book->CurrentContact, int16_t(2));
+        QVERIFY(book->DeleteContact(2));
         QCOMPARE(FileLines(FileBytes()).size(), 1);
-        QVERIFY(DeleteContact(1));
-        QCOMPARE(ContactStore.ContactCount, int16_t(0));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(0));
+        QVERIFY(book->DeleteContact(1));
+        QCOMPARE(book->ContactCount, int16_t(0));
+        QCOMPARE(book->CurrentContact, int16_t(0));
         QCOMPARE(FileBytes(), QByteArray());
-        QVERIFY(!DeleteContact(1)); // nothing left to delete
-        QCOMPARE(fake->Count("MessageBox"), 0);
+        QVERIFY(!book->DeleteContact(1)); // nothing left to delete
+        QCOMPARE(Told().size(), 0);
     }
 
     void addGivesAnEmptyContactAndStopsAtTheLimit()
     {
         Load(Lines(3));
-        QVERIFY(AddContact());
-        QCOMPARE(ContactStore.ContactCount, int16_t(4));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
-        QCOMPARE(ContactStore.Contacts.size(), size_t(6));
-        QVERIFY(ContactStore.Contacts[4] == ContactRecord());
+        QVERIFY(book->AddContact());
+        QCOMPARE(book->ContactCount, int16_t(4));
+        QCOMPARE(book->CurrentContact, int16_t(4));
+        QCOMPARE(book->Contacts.size(), size_t(6));
+        QVERIFY(book->Contacts[4] == ContactRecord());
         QCOMPARE(FileLines(FileBytes()).size(), 3); // adding saves nothing
 
-        ContactStore.Contacts.assign(32701, ContactRecord());
-        ContactStore.ContactCount = 32699;
-        ContactStore.CurrentContact = 7;
-        QVERIFY(!AddContact());
-        QCOMPARE(fake->Messages(), QStringList{"The address book is full (32699 contacts)."});
-        QCOMPARE(ContactStore.ContactCount, int16_t(32699));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(7));
-        QCOMPARE(ContactStore.Contacts.size(), size_t(32701));
+        book->Contacts.assign(32701, ContactRecord());
+        book->ContactCount = 32699;
+        book->CurrentContact = 7;
+        QVERIFY(!book->AddContact());
+        QCOMPARE(Told(), QStringList{"The address book is full (32699 contacts)."});
+        QCOMPARE(book->ContactCount, int16_t(32699));
+        QCOMPARE(book->CurrentContact, int16_t(7));
+        QCOMPARE(book->Contacts.size(), size_t(32701));
     }
 
     void failedSaveKeepsOldFileAndTable_data()
@@ -468,39 +535,37 @@ private slots:
         QFETCH(QString, how);
         const QByteArray old = Lines(3);
         Load(old);
-        QCOMPARE(ContactStore.ContactCount, int16_t(3));
-        ContactStore.Contacts[2].SetField(ContactField::ChatName, QString(4000, QChar(u'x')));
-        ContactStore.ContactsChanged = true;
+        QCOMPARE(book->ContactCount, int16_t(3));
+        book->Contacts[2].SetField(ContactField::ChatName, QString(4000, QChar(u'x')));
         QString target = path;
         bool saved = true;
         if (how == "full") {
             FileSizeLimit limit(old.size() + 1000);
-            saved = SaveContacts();
+            saved = book->SaveContacts();
         } else if (how == "folder") {
             target = folder->File(QStringLiteral("gone/chatcontacts.lis"));
-            ContactStore.ContactFilePath = target;
-            saved = SaveContacts();
+            book->ContactFilePath = target;
+            saved = book->SaveContacts();
         } else {
             QDir(folder->Path()).mkdir(QStringLiteral("asdir"));
             target = folder->File(QStringLiteral("asdir"));
-            ContactStore.ContactFilePath = target;
-            saved = SaveContacts();
+            book->ContactFilePath = target;
+            saved = book->SaveContacts();
         }
         QVERIFY(!saved);
         QCOMPARE(FileBytes(), old);
-        QCOMPARE(fake->Count("MessageBox"), 1);
-        const QString message = fake->Messages().first();
+        QCOMPARE(Told().size(), 1);
+        QCOMPARE(saveFailures->size(), 1);
+        const QString message = Told().first();
         QVERIFY2(message.startsWith("Could not save the contacts to " + target + ": "), qPrintable(message));
         QVERIFY(message.size() > QString("Could not save the contacts to " + target + ": ").size());
-        QVERIFY(folder->Read(QStringLiteral("banterly.log")).contains(message.toUtf8()));
-        QVERIFY(ContactStore.ContactsChanged);
-        QCOMPARE(ContactStore.Contacts[2].Field(ContactField::ChatName).size(), 4000);
+        QCOMPARE(book->Contacts[2].Field(ContactField::ChatName).size(), 4000);
         QCOMPARE(QDir(folder->Path()).entryList(QDir::Files | QDir::Hidden).filter("chatcontacts").size(),
                  1); // no temporary file left behind
 
         // The next save, once the disk is fine, writes the kept table.
-        ContactStore.ContactFilePath = path;
-        QVERIFY(SaveContacts());
+        book->ContactFilePath = path;
+        QVERIFY(book->SaveContacts());
         QVERIFY(FileBytes().contains(QByteArray(4000, 'x')));
     }
 
@@ -531,24 +596,23 @@ private slots:
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
         else
             folder->Write("chatcontacts.lis", bytes);
-        LoadContacts();
-        QVERIFY(ContactStore.ReadOnly);
-        QCOMPARE(ContactStore.ContactCount, int16_t(loaded));
-        QCOMPARE(fake->Count("MessageBox"), 1);
-        QVERIFY2(fake->Messages().first().contains(reason), qPrintable(fake->Messages().first()));
-        QVERIFY(folder->Read("banterly.log").contains(reason.toUtf8()));
+        book->LoadContacts();
+        QVERIFY(book->ReadOnly);
+        QCOMPARE(book->ContactCount, int16_t(loaded));
+        QCOMPARE(Told().size(), 1);
+        QVERIFY2(Told().first().contains(reason), qPrintable(Told().first()));
 
         // Every way of writing is refused, with the reason, and the file stays.
         const bool full = loaded >= MaxContacts;
-        QCOMPARE(AddContact(), !full);
-        fake->Reset();
-        QVERIFY(!SaveContacts());
+        QCOMPARE(book->AddContact(), !full);
+        ForgetTold();
+        QVERIFY(!book->SaveContacts());
         if (loaded > 0)
-            QVERIFY(!DeleteContact(1));
-        QCOMPARE(fake->Count("MessageBox"), loaded > 0 ? 2 : 1);
-        for (const QString& m : fake->Messages())
-            QVERIFY2(m.contains(ContactStore.ReadOnlyReason), qPrintable(m));
-        QCOMPARE(ContactStore.ContactCount, int16_t(full ? loaded : loaded + 1));
+            QVERIFY(!book->DeleteContact(1));
+        QCOMPARE(Told().size(), loaded > 0 ? 2 : 1);
+        for (const QString& m : Told())
+            QVERIFY2(m.contains(book->ReadOnlyReason), qPrintable(m));
+        QCOMPARE(book->ContactCount, int16_t(full ? loaded : loaded + 1));
         if (tag == "dangling link")
             QVERIFY(!QFile::exists(path));
         else if (tag == "a pipe")
@@ -573,13 +637,13 @@ private slots:
                 bytes.remove(bytes.size() - 2, 1); // LF alone
         }
         Load(bytes);
-        QCOMPARE(ContactStore.ContactCount, int16_t(n));
+        QCOMPARE(book->ContactCount, int16_t(n));
         for (int i = 1; i <= n; ++i) {
-            const ContactRecord& r = ContactStore.Contacts[i];
+            const ContactRecord& r = book->Contacts[i];
             QCOMPARE(r.Field(24), "name" + QString::number(i));
             QCOMPARE(r.Field(18).size(), i % 997);
         }
-        QVERIFY(!ContactStore.ReadOnly);
+        QVERIFY(!book->ReadOnly);
     }
 
     void limitsCountCharactersNotBytes()
@@ -590,9 +654,9 @@ private slots:
             line += "\xc3\xa9";
         line += QByteArray(82, D);
         Load(line + "\r\n");
-        QVERIFY(!ContactStore.ReadOnly);
-        QCOMPARE(ContactStore.Contacts[1].Field(0).size(), 32767 - 82);
-        QCOMPARE(fake->Count("MessageBox"), 0);
+        QVERIFY(!book->ReadOnly);
+        QCOMPARE(book->Contacts[1].Field(0).size(), 32767 - 82);
+        QCOMPARE(Told().size(), 0);
     }
 };
 

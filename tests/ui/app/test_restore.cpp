@@ -35,10 +35,10 @@ QByteArray HandWrittenBook()
            "\r" + ContactLine("Caf\xe9").toLatin1() + "\n";
 }
 
-void AddUnsavedContact(const QString& chatName)
+void AddUnsavedContact(ContactStore& book, const QString& chatName)
 {
-    QVERIFY(AddContact());
-    ContactStore.Contacts[ContactStore.ContactCount].SetField(ContactField::ChatName, chatName);
+    QVERIFY(book.AddContact());
+    book.Contacts[book.ContactCount].SetField(ContactField::ChatName, chatName);
 }
 
 } // namespace
@@ -48,7 +48,7 @@ class TestRestore : public QObject {
     ContactsFixture fx;
     QByteArray m_original;
 
-    QString File() const { return ContactStore.ContactFilePath; }
+    QString File() const { return fx.book->ContactFilePath; }
     frmRestore& OpenFromToolbarMenu()
     {
         Toolbar().mnuRestore->trigger();
@@ -73,14 +73,14 @@ private slots:
         fx.Start();
         m_original = HandWrittenBook();
         fx.folder->Write(u"chatcontacts.lis"_s, m_original);
-        LoadContacts();
-        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        fx.book->LoadContacts();
+        QCOMPARE(fx.book->ContactCount, int16_t(3));
         fx.fake->now = QDateTime(QDate(2026, 12, 9), QTime(1, 30, 12));
-        AddUnsavedContact(u"Delta"_s);
-        QVERIFY(SaveContacts());
+        AddUnsavedContact(*fx.book, u"Delta"_s);
+        QVERIFY(fx.book->SaveContacts());
         fx.fake->now = QDateTime(QDate(2026, 12, 9), QTime(1, 45, 0));
-        AddUnsavedContact(u"Echo"_s);
-        QVERIFY(SaveContacts());
+        AddUnsavedContact(*fx.book, u"Echo"_s);
+        QVERIFY(fx.book->SaveContacts());
         fx.fake->now = QDateTime(QDate(2026, 12, 9), QTime(2, 0, 0));
         fx.fake->Reset();
     }
@@ -97,7 +97,7 @@ private slots:
                                          u"9 Dec 2026 01:30:12   3 contacts"_s}));
         QVERIFY(w.cmdRestore->isEnabled());
 
-        AddUnsavedContact(u"Foxtrot"_s);
+        AddUnsavedContact(*fx.book, u"Foxtrot"_s);
         w.lstVersions->setCurrentRow(1);
         QTest::mouseClick(w.cmdRestore, Qt::LeftButton);
 
@@ -105,9 +105,9 @@ private slots:
                  QStringList(u"The contacts were restored from the version of 9 Dec 2026 "
                              "01:30:12 (3 contacts)."_s));
         QCOMPARE(fx.folder->Read(u"chatcontacts.lis"_s), m_original);
-        QCOMPARE(ContactStore.ContactCount, int16_t(3));
-        QVERIFY(!ContactTableUnsaved());
-        QCOMPARE(ContactStore.Contacts[3].Field(ContactField::ChatName), u"Caf\u00e9"_s);
+        QCOMPARE(fx.book->ContactCount, int16_t(3));
+        QVERIFY(!fx.book->ContactTableUnsaved());
+        QCOMPARE(fx.book->Contacts[3].Field(ContactField::ChatName), u"Caf\u00e9"_s);
         frmChatContactList& list = ChatContactList();
         QCOMPARE(list.lstNames->count(), 3);
         QVERIFY(list.lstNames->item(2)->text().contains(u"Caf\u00e9"_s));
@@ -136,15 +136,15 @@ private slots:
         }
         frmRestore& w = OpenFromToolbarMenu();
         QCOMPARE(w.lstVersions->count(), 11);
-        AddUnsavedContact(u"Foxtrot"_s);
+        AddUnsavedContact(*fx.book, u"Foxtrot"_s);
         w.lstVersions->setCurrentRow(10);
         QTest::mouseClick(w.cmdRestore, Qt::LeftButton);
 
         QCOMPARE(fx.fake->Messages(),
                  QStringList(u"The contacts were restored from the version of 1 Oct 2026 "
                              "09:00:00 (1 contact)."_s));
-        QCOMPARE(ContactStore.ContactCount, int16_t(1));
-        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::ChatName), u"October1"_s);
+        QCOMPARE(fx.book->ContactCount, int16_t(1));
+        QCOMPARE(fx.book->Contacts[1].Field(ContactField::ChatName), u"October1"_s);
     }
 
     // When what the program holds cannot be saved first, nothing is
@@ -152,7 +152,7 @@ private slots:
     void aFailedSaveFirstRefusesTheRestore()
     {
         frmRestore& w = OpenFromToolbarMenu();
-        AddUnsavedContact(u"Foxtrot"_s);
+        AddUnsavedContact(*fx.book, u"Foxtrot"_s);
         const QByteArray before = fx.folder->Read(u"chatcontacts.lis"_s);
         w.lstVersions->setCurrentRow(1);
         SimulateFullDisk(true);
@@ -164,8 +164,8 @@ private slots:
         QVERIFY(messages[1].startsWith(u"The contacts were not restored"_s));
         QCOMPARE(fx.folder->Read(u"chatcontacts.lis"_s), before);
         QCOMPARE(ListBackups(File()).size(), 2);
-        QCOMPARE(ContactStore.ContactCount, int16_t(6));
-        QVERIFY(ContactTableUnsaved());
+        QCOMPARE(fx.book->ContactCount, int16_t(6));
+        QVERIFY(fx.book->ContactTableUnsaved());
     }
 };
 

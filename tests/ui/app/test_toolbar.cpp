@@ -80,7 +80,7 @@ private slots:
         frmToolbar1& t = Toolbar();
         t.Load();
         ShowContactList();
-        const int before = ContactStore.ContactCount;
+        const int before = Book().ContactCount;
         dir->Write(QStringLiteral("phone.vcf"),
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cy Cedar\r\nNICKNAME:Charlie\r\n"
                    "END:VCARD\r\n");
@@ -93,8 +93,8 @@ private slots:
         QVERIFY(import);
         import->trigger();
         QCOMPARE(fake->Messages(), QStringList{QStringLiteral("Imported 1 contact.")});
-        QCOMPARE(ContactStore.ContactCount, int16_t(before + 1));
-        QVERIFY(!ContactTableUnsaved());
+        QCOMPARE(Book().ContactCount, int16_t(before + 1));
+        QVERIFY(!Book().ContactTableUnsaved());
         QVERIFY(dir->Read(QStringLiteral("chatcontacts.lis")).contains("Charlie"));
         QVERIFY(ChatContactList().lstNames->item(before)->text().contains(QStringLiteral("Charlie")));
 

@@ -23,7 +23,7 @@ class TestContactCard : public QObject {
     // The card showing contact `current`, active, with the focus in its first field.
     frmContactDetails& ActiveCard(int current = 1)
     {
-        ContactStore.CurrentContact = static_cast<int16_t>(current);
+        fx.book->CurrentContact = static_cast<int16_t>(current);
         frmContactDetails& card = ContactDetails();
         ShowContactOnCard(card);
         card.activateWindow();
@@ -32,7 +32,7 @@ class TestContactCard : public QObject {
         card.txtField[0]->setFocus(Qt::MouseFocusReason);
         return card;
     }
-    QString Field(int contact, int field) { return ContactStore.Contacts[contact].Field(field); }
+    QString Field(int contact, int field) { return fx.book->Contacts[contact].Field(field); }
 
 private slots:
     void init()
@@ -74,11 +74,11 @@ private slots:
     void aHiddenValueIsTheTooltipOfItsOwnContactOnly()
     {
         const QString jane = QStringLiteral("https://www.instagram.com/jane.doe.1987/<b>");
-        ContactStore.Contacts[1].SetField(ContactField::Website, jane);
-        ContactStore.Contacts[2].SetField(ContactField::Website, QStringLiteral("http://m.x/"));
+        fx.book->Contacts[1].SetField(ContactField::Website, jane);
+        fx.book->Contacts[2].SetField(ContactField::Website, QStringLiteral("http://m.x/"));
         frmContactDetails& card = ActiveCard(1);
         QVERIFY(card.txtField[4]->toolTip().contains(jane.toHtmlEscaped()));
-        ContactStore.CurrentContact = 2;
+        fx.book->CurrentContact = 2;
         ShowContactOnCard(card);
         QVERIFY(card.txtField[4]->toolTip().isEmpty());
     }
@@ -122,7 +122,7 @@ private slots:
             QVERIFY(!card.lbl[i]->font().bold());
         }
         QCOMPARE(TextColour(card.lblID), QColor(255, 255, 0));
-        QCOMPARE(FieldTextOnFocus, QStringLiteral("Fred"));
+        QCOMPARE(card.FieldTextOnFocus(), QStringLiteral("Fred"));
 
         QTest::mouseClick(card.txtNotes->viewport(), Qt::LeftButton);
         QCOMPARE(QApplication::focusWidget(), card.txtNotes);
@@ -170,11 +170,13 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), card.cmdOK);
     }
 
-    void okWithoutAnEditSavesNothingButRefillsAndHides()
+    // The list follows the book, so an OK that changes nothing leaves it
+    // showing the table with the card's contact selected.
+    void okWithoutAnEditSavesNothingAndHides()
     {
-        frmContactDetails& card = ActiveCard(2);
         QListWidget* list = ChatContactList().lstNames;
-        list->clear();
+        frmContactDetails& card = ActiveCard(2);
+        fx.book->SetCurrentContact(2);
         QTest::mouseClick(card.cmdOK, Qt::LeftButton);
         QVERIFY(!fx.Saved());
         QCOMPARE(list->count(), 2);
@@ -189,7 +191,7 @@ private slots:
         QTest::mouseClick(card.cmdOK, Qt::LeftButton);
         QCOMPARE(Field(2, ContactField::ChatName), QStringLiteral("Greener"));
         QVERIFY(fx.SavedFile().contains(QStringLiteral("Greener")));
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!card.ContactsChanged());
         QVERIFY(!card.isVisible());
     }
 
@@ -200,24 +202,24 @@ private slots:
         QTest::keyClick(card.txtField[0], Qt::Key_Return);
         QVERIFY(fx.SavedFile().contains(QStringLiteral("Bluebird")));
         QVERIFY(!card.isVisible());
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!card.ContactsChanged());
     }
 
     void anEditIsMeasuredFromTheContactShownNotTheOneBefore()
     {
         frmContactDetails& card = ActiveCard(1);  // focus in the chat name: "Blue"
-        ContactStore.CurrentContact = 2;
+        fx.book->CurrentContact = 2;
         ShowContactOnCard(card);                  // "Green", the box keeps the focus
         // Renaming Green to the old contact's name is still an edit.
         card.txtField[0]->setPlainText(QStringLiteral("Blue"));
         card.txtField[1]->setFocus(Qt::MouseFocusReason);
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(card.ContactsChanged());
 
         // And a change of contact alone is not an edit.
-        ContactStore.CurrentContact = 1;
+        fx.book->CurrentContact = 1;
         ShowContactOnCard(card);
         card.txtField[0]->setFocus(Qt::MouseFocusReason);
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!card.ContactsChanged());
     }
 
     void deactivationSavesOnlyForAnotherWindowOfTheProgram()
@@ -237,13 +239,13 @@ private slots:
         QCOMPARE(Field(1, ContactField::RealName), QStringLiteral("Freddy"));
         QVERIFY(fx.SavedFile().contains(QStringLiteral("Freddy")));
         QVERIFY(card.isVisible());
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!card.ContactsChanged());
     }
 
     void aFailedSaveOnDeactivationIsShownOnce()
     {
         frmContactDetails& card = ActiveCard(1);
-        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         QTest::keyClicks(card.txtField[0], QStringLiteral("Y"));
         frmChatContactList& list = ChatContactList();
         list.lstNames->clear();
@@ -253,7 +255,7 @@ private slots:
         QTRY_COMPARE(fx.fake->Count("MessageBox"), 1);
         QTest::qWait(20);
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
-        QVERIFY(ContactTableUnsaved());
+        QVERIFY(fx.book->ContactTableUnsaved());
         QCOMPARE(list.lstNames->count(), 0);  // not refilled
         QVERIFY(card.isVisible());
     }
@@ -261,7 +263,7 @@ private slots:
     void aFailedSaveIsNotRetriedOnEveryWindowChange()
     {
         frmContactDetails& card = ActiveCard(1);
-        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         QTest::keyClicks(card.txtField[0], QStringLiteral("Y"));
         card.Form_Deactivate();
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
@@ -269,7 +271,7 @@ private slots:
         card.Form_Deactivate();
         card.Form_Deactivate();
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
-        QVERIFY(ContactTableUnsaved());
+        QVERIFY(fx.book->ContactTableUnsaved());
         // New typing is worth one more attempt, and OK always tries.
         QTest::keyClicks(card.txtField[0], QStringLiteral("Z"));
         card.Form_Deactivate();
@@ -277,10 +279,10 @@ private slots:
         card.cmdOK_Click();
         QCOMPARE(fx.fake->Count("MessageBox"), 3);
         // Once the folder is there the kept edit is saved.
-        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("file.lis"));
+        fx.book->ContactFilePath = fx.folder->File(QStringLiteral("file.lis"));
         card.cmdOK_Click();
         QCOMPARE(fx.fake->Count("MessageBox"), 3);
-        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(!fx.book->ContactTableUnsaved());
         QVERIFY(fx.folder->Read(QStringLiteral("file.lis")).contains("BlueYZ"));
     }
 
@@ -301,12 +303,12 @@ private slots:
         card.txtField[2]->setFocus(Qt::TabFocusReason);
         QTest::keyClicks(card.txtField[2], QStringLiteral("the pub"));
         card.txtField[3]->setFocus(Qt::MouseFocusReason);
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(card.ContactsChanged());
         card.close();
         QVERIFY(!card.isVisible());
         QVERIFY(IsContactDetailsLoaded());
         QVERIFY(!fx.Saved());
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(card.ContactsChanged());
         card.cmdOK_Click();
         QCOMPARE(Field(1, ContactField::MetAt), QStringLiteral("the pub"));
     }
@@ -314,15 +316,15 @@ private slots:
     void aFailedSaveLeavesTheCardUpWithItsEdit()
     {
         frmContactDetails& card = ActiveCard(1);
-        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         QTest::keyClicks(card.txtField[0], QStringLiteral("X"));
         QTest::mouseClick(card.cmdOK, Qt::LeftButton);
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
         QVERIFY(card.isVisible());
-        QVERIFY(ContactTableUnsaved());
+        QVERIFY(fx.book->ContactTableUnsaved());
         QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("BlueX"));
         // The next try, once the file can be written, saves it.
-        ContactStore.ContactFilePath = Settings.ContactFilePath;
+        fx.book->ContactFilePath = Settings.ContactFilePath;
         card.cmdOK_Click();
         QVERIFY(fx.SavedFile().contains(QStringLiteral("BlueX")));
     }
@@ -336,21 +338,21 @@ private slots:
         card.txtNotes->insertPlainText(QString(40000, QLatin1Char('n')));
         QTRY_COMPARE(fx.fake->Count("MessageBox"), 1);
         QTest::mouseClick(card.cmdOK, Qt::LeftButton);
-        QVERIFY(fx.Saved() && !ContactTableUnsaved());
-        LoadContacts();
-        QVERIFY(!ContactStore.ReadOnly);
+        QVERIFY(fx.Saved() && !fx.book->ContactTableUnsaved());
+        fx.book->LoadContacts();
+        QVERIFY(!fx.book->ReadOnly);
         QVERIFY(Field(1, ContactField::Notes).size() > 30000);
     }
 
     void closingTheProgramAfterAFailedSaveStaysOpenOnce()
     {
         frmContactDetails& card = ActiveCard(1);
-        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         QTest::keyClicks(card.txtField[0], QStringLiteral("berry"));
         // The save fails: the user is told and the program stays open.
         QVERIFY(!Toolbar().close());
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
-        QVERIFY(ContactTableUnsaved());
+        QVERIFY(fx.book->ContactTableUnsaved());
         // Closing again ends it even though the save fails once more.
         QVERIFY(Toolbar().close());
         QCOMPARE(fx.fake->Count("MessageBox"), 2);
@@ -423,12 +425,12 @@ private slots:
     void aLabelClickThatChangesAFieldMarksTheContact()
     {
         frmContactDetails& card = ActiveCard(1);
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!card.ContactsChanged());
         card.txtField[10]->setPlainText(QStringLiteral("Blue"));  // outside the list
         card.lbl_MouseDown(10, Qt::LeftButton);
-        QVERIFY(!ContactStore.ContactsChanged);
+        QVERIFY(!card.ContactsChanged());
         card.lbl_MouseDown(6, Qt::LeftButton);
-        QVERIFY(ContactStore.ContactsChanged);
+        QVERIFY(card.ContactsChanged());
         card.close();
         card.cmdOK_Click();
         QCOMPARE(Field(1, ContactField::Sex), QStringLiteral("M"));

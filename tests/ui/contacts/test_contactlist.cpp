@@ -1,5 +1,8 @@
 #include "support/ContactsFixture.h"
+#include "support/ListTestSupport.h"
 
+#include "core/platform/AtomicFile.h"
+#include "ui/app/Reporter.h"
 #include "ui/desktop/WindowControl.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/contacts/ContactTransfer.h"
@@ -37,7 +40,7 @@ private slots:
 
     void layoutAndLinesOnLoad()
     {
-        ContactStore.CurrentContact = 2;
+        fx.book->CurrentContact = 2;
         frmChatContactList& list = OpenList();
         QCOMPARE(list.windowTitle(), QStringLiteral("Chat Contacts"));
         QCOMPARE(list.size(), QSize(163, 241));
@@ -67,7 +70,7 @@ private slots:
     {
         frmChatContactList& list = OpenList();
         Select(list, 2);
-        QCOMPARE(ContactStore.CurrentContact, int16_t(3));
+        QCOMPARE(fx.book->CurrentContact, int16_t(3));
         QVERIFY(ContactDetails().isVisible());
         QCOMPARE(CardChatName(), QStringLiteral("Red"));
         QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 3 of  4"));
@@ -96,7 +99,7 @@ private slots:
         // "r" finds Rob; "ri", typed at once, goes on to Rita.
         QTest::keyClicks(list.lstNames, QStringLiteral("rI"));
         QCoreApplication::processEvents();
-        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
         QVERIFY(ContactDetails().isVisible());
         QCOMPARE(ContactDetails().txtField[1]->toPlainText(), QStringLiteral("Rita"));
         QCOMPARE(list.lstNames->item(3)->text(), QStringLiteral("4.    ( Rita )"));
@@ -117,7 +120,7 @@ private slots:
         QTest::keyClick(list.lstNames, Qt::Key_Delete);
         QTest::keyClick(list.lstNames, Qt::Key_Backspace);
         QCoreApplication::processEvents();
-        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QCOMPARE(fx.book->ContactCount, int16_t(4));
         QCOMPARE(list.lstNames->count(), 4);
         QCOMPARE(fx.fake->Count("MessageBox"), 0);
         QTest::keyClick(list.lstNames, Qt::Key_Escape);
@@ -136,7 +139,7 @@ private slots:
         QTest::keyClicks(card.txtField[1], QStringLiteral("dy"));
         // The click on line 3 reaches the list before its window is active.
         Select(list, 2);
-        QCOMPARE(ContactStore.Contacts[1].Field(ContactField::RealName), QStringLiteral("Freddy"));
+        QCOMPARE(fx.book->Contacts[1].Field(ContactField::RealName), QStringLiteral("Freddy"));
         QVERIFY(fx.SavedFile().contains(QStringLiteral("Freddy")));
         QCOMPARE(CardChatName(), QStringLiteral("Red"));
         QCOMPARE(list.lstNames->currentRow(), 2);
@@ -155,7 +158,7 @@ private slots:
         list.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&list));
         Select(list, 1);
-        QCOMPARE(ContactStore.Contacts[3].Field(ContactField::RealName), QStringLiteral("Rita!"));
+        QCOMPARE(fx.book->Contacts[3].Field(ContactField::RealName), QStringLiteral("Rita!"));
         QCOMPARE(CardChatName(), QStringLiteral("Green"));
         QCOMPARE(list.lstNames->currentRow(), 1);
     }
@@ -169,7 +172,7 @@ private slots:
         list.lstNames->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
         QVERIFY(!IsContactDetailsLoaded());
-        QCOMPARE(ContactStore.CurrentContact, int16_t(0));
+        QCOMPARE(fx.book->CurrentContact, int16_t(0));
     }
 
     void aRefillNeverReopensTheCard()
@@ -177,8 +180,8 @@ private slots:
         frmChatContactList& list = OpenList();
         Select(list, 0);
         ContactDetails().hide();
-        ContactStore.CurrentContact = 3;
-        FillContactList(*list.lstNames);
+        fx.book->CurrentContact = 3;
+        FillContactList(*list.lstNames, *fx.book);
         QCoreApplication::processEvents();
         QVERIFY(!ContactDetails().isVisible());
         QCOMPARE(list.lstNames->currentRow(), 2);
@@ -190,13 +193,13 @@ private slots:
         frmChatContactList& list = OpenList();
         list.cmdToolbar_Click(0);
         list.cmdToolbar_Click(0);
-        QCOMPARE(ContactStore.ContactCount, int16_t(6));
+        QCOMPARE(fx.book->ContactCount, int16_t(6));
         QCOMPARE(list.lstNames->count(), 6);
         QCOMPARE(list.lstNames->item(4)->text(), QStringLiteral("5. "));
         QCOMPARE(list.lstNames->currentRow(), 5);
         QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 6 of  6"));
         QVERIFY(CardChatName().isEmpty());
-        QVERIFY(ContactTableUnsaved());  // the new contact waits for the card's save
+        QVERIFY(fx.book->ContactTableUnsaved());  // the new contact waits for the card's save
     }
 
     void findStartsAtTheSelectedContactAndDoesNotWrap()
@@ -207,7 +210,7 @@ private slots:
         fx.fake->Reset();
         fx.fake->inputAnswers = QStringList({"fish", "fish", "blue"});
         list.cmdToolbar_Click(1);
-        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
         QCOMPARE(list.lstNames->currentRow(), 3);
         QCOMPARE(CardChatName(), QStringLiteral("Amber"));
         const auto input = fx.fake->calls.at(0);
@@ -217,12 +220,12 @@ private slots:
                                           QString::number(WindowTop(list))}));
 
         list.cmdToolbar_Click(1);  // the same text finds the same contact
-        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
         QCOMPARE(fx.fake->Count("Beep"), 0);
 
         list.cmdToolbar_Click(1);  // "blue" lies above: two beeps, nothing changes
         QCOMPARE(fx.fake->Count("Beep"), 2);
-        QCOMPARE(ContactStore.CurrentContact, int16_t(4));
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
         QCOMPARE(list.lstNames->currentRow(), 3);
         QCOMPARE(CardChatName(), QStringLiteral("Amber"));
     }
@@ -233,7 +236,7 @@ private slots:
         Select(list, 1);
         ContactDetails().txtField[3]->setPlainText(QStringLiteral("scribble"));
         list.cmdToolbar_Click(1);  // cancelled: empty text
-        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(fx.book->CurrentContact, int16_t(2));
         QCOMPARE(CardChatName(), QStringLiteral("Green"));
         QCOMPARE(ContactDetails().txtField[3]->toPlainText(), QString());
         QCOMPARE(fx.fake->Count("Beep"), 0);
@@ -245,7 +248,7 @@ private slots:
         QCOMPARE(list.lstNames->currentRow(), -1);
         fx.fake->inputAnswers = QStringList({"FRED"});
         list.cmdToolbar_Click(1);
-        QCOMPARE(ContactStore.CurrentContact, int16_t(1));
+        QCOMPARE(fx.book->CurrentContact, int16_t(1));
         QVERIFY(ContactDetails().isVisible());  // created by the find, thereby shown
     }
 
@@ -255,7 +258,7 @@ private slots:
         list.cmdToolbar_Click(2);
         QCOMPARE(fx.fake->Messages(),
                  QStringList({"BUG? - you shouldnt be able to delete a contact if none selected"}));
-        QCOMPARE(ContactStore.ContactCount, int16_t(4));
+        QCOMPARE(fx.book->ContactCount, int16_t(4));
         QVERIFY(!fx.Saved());
     }
 
@@ -264,8 +267,8 @@ private slots:
         frmChatContactList& list = OpenList();
         Select(list, 1);
         list.cmdToolbar_Click(2);
-        QCOMPARE(ContactStore.ContactCount, int16_t(3));
-        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(fx.book->ContactCount, int16_t(3));
+        QCOMPARE(fx.book->CurrentContact, int16_t(2));
         QCOMPARE(CardChatName(), QStringLiteral("Red"));
         QCOMPARE(list.lstNames->currentRow(), 1);
         QCOMPARE(list.lstNames->item(1)->text(), QStringLiteral("2. Red   ( Rita )"));
@@ -276,7 +279,7 @@ private slots:
         Select(list, 2);
         ContactDetails().hide();
         list.cmdToolbar_Click(2);
-        QCOMPARE(ContactStore.CurrentContact, int16_t(2));
+        QCOMPARE(fx.book->CurrentContact, int16_t(2));
         QCOMPARE(CardChatName(), QStringLiteral("Red"));
         QVERIFY(!ContactDetails().isVisible());
     }
@@ -288,7 +291,7 @@ private slots:
         Select(list, 0);
         QVERIFY(ContactDetails().isVisible());
         list.cmdToolbar_Click(2);
-        QCOMPARE(ContactStore.ContactCount, int16_t(0));
+        QCOMPARE(fx.book->ContactCount, int16_t(0));
         QCOMPARE(list.lstNames->count(), 0);
         QVERIFY(!ContactDetails().isVisible());
         QCOMPARE(fx.SavedFile(), QString());
@@ -304,22 +307,22 @@ private slots:
     {
         frmChatContactList& list = OpenList();
         Select(list, 0);
-        const QString path = ContactStore.ContactFilePath;
-        ContactStore.ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
+        const QString path = fx.book->ContactFilePath;
+        fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         fx.fake->Reset();
         list.cmdToolbar_Click(2);
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
         // The table, the list and the card agree: the contact is gone.
-        QCOMPARE(ContactStore.ContactCount, int16_t(3));
+        QCOMPARE(fx.book->ContactCount, int16_t(3));
         QCOMPARE(list.lstNames->count(), 3);
         QVERIFY(ContactDetails().isVisible());
-        QCOMPARE(CardChatName(), ContactStore.Contacts[1].Field(ContactField::ChatName));
+        QCOMPARE(CardChatName(), fx.book->Contacts[1].Field(ContactField::ChatName));
         QVERIFY(CardChatName() != QStringLiteral("Blue"));
         // OK once the file can be written saves the deletion, and no card
         // lands on another contact.
-        ContactStore.ContactFilePath = path;
+        fx.book->ContactFilePath = path;
         ContactDetails().cmdOK_Click();
-        QVERIFY(!ContactTableUnsaved());
+        QVERIFY(!fx.book->ContactTableUnsaved());
         QVERIFY(!fx.SavedFile().contains(QStringLiteral("Blue")));
         QCOMPARE(fx.SavedFile().count(QStringLiteral("\r\n")), 3);
     }
@@ -332,7 +335,7 @@ private slots:
         t.cmdButton_Click(0);
         frmContactDetails& card = ContactDetails();
         QVERIFY(card.isVisible());
-        QCOMPARE(ContactStore.ContactCount, int16_t(5));
+        QCOMPARE(fx.book->ContactCount, int16_t(5));
         QCOMPARE(card.lblID->text(), QStringLiteral(" 5 of  5"));
         t.cmdButton_Click(1);
         frmChatContactList& list = ChatContactList();
@@ -342,6 +345,61 @@ private slots:
         QCOMPARE(WindowLeft(card) + WindowWidth(card), seam);
         QCOMPARE(WindowTop(list), WindowTop(t) + WindowHeight(t));
         QCOMPARE(WindowTop(card), WindowTop(t) + WindowHeight(t));
+    }
+
+    // A list and a card made for one book follow its signals alone: after a
+    // load, an add, a card's edit, a delete whose save fails and a reload
+    // they show the table as it is, no edit lands on another contact, and
+    // the failed save is told once.
+    void aListAndACardFollowTheirBook()
+    {
+        ContactStore book;
+        ReportBookFailures(book);
+        book.ContactFilePath = fx.folder->File(QStringLiteral("own.lis"));
+        frmChatContactList list(book);
+        frmContactDetails card(book);
+
+        book.LoadContacts();  // no file yet: the sample contact
+        QCOMPARE(ItemsOf(*list.lstNames), QStringList{"1. Programmer   ( Sam )"});
+
+        QVERIFY(book.AddContact());
+        QCOMPARE(list.lstNames->count(), 2);
+        QCOMPARE(list.lstNames->currentRow(), 1);
+        ShowContactOnCard(card);
+        card.txtField[0]->setPlainText(QStringLiteral("Zed"));
+        card.SetContactsChanged(true);
+        QVERIFY(ReadContactFromCard(card));
+        QCOMPARE(list.lstNames->item(1)->text(), QStringLiteral("2. Zed"));
+        QVERIFY(book.SaveContacts());
+
+        // The card shows the sample; its delete cannot be saved.
+        book.SetCurrentContact(1);
+        ShowContactOnCard(card);
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        fx.fake->Reset();
+        SimulateFullDisk(true);
+        QVERIFY(book.DeleteContact(1));
+        SimulateFullDisk(false);
+        QCOMPARE(fx.fake->Messages().size(), 1);
+        QVERIFY(fx.fake->Messages().first().startsWith(QStringLiteral("Could not save the contacts")));
+        QCOMPARE(LogMessages(*fx.folder).filter(QStringLiteral("Could not save the contacts")).size(), 1);
+        QCOMPARE(ItemsOf(*list.lstNames), QStringList{"1. Zed"});
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        QCOMPARE(card.ShownContact(), book.Contacts[1].Serial());
+        QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("Zed"));
+
+        // An edit still on the card when the file is read again belongs to
+        // a table that is gone: it lands on no contact of the new one.
+        card.txtField[0]->setPlainText(QStringLiteral("Crossed"));
+        card.SetContactsChanged(true);
+        book.LoadContacts();  // the file still holds both
+        QCOMPARE(ItemsOf(*list.lstNames), QStringList({"1. Programmer   ( Sam )", "2. Zed"}));
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        QCOMPARE(card.ShownContact(), book.Contacts[1].Serial());
+        QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("Programmer"));
+        QVERIFY(!card.ContactsChanged());
+        QVERIFY(!book.ContactTableUnsaved());
+        QCOMPARE(fx.fake->Messages().size(), 1);
     }
 };
 
