@@ -50,8 +50,8 @@ int main(int argc, char** argv)
     FakePlatform fake;
     TestFolder folder;
     fake.programFolder = folder.Path();
-    Settings.ContactFilePath = folder.File(QStringLiteral("chatcontacts.lis"));
-    ContactStore.ContactFilePath = Settings.ContactFilePath;
+    AppSettings().ContactFilePath = folder.File(QStringLiteral("chatcontacts.lis"));
+    ContactStore.ContactFilePath = AppSettings().ContactFilePath;
     Seed();
 
     frmToolbar1& toolbar = Toolbar();

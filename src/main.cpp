@@ -1,5 +1,6 @@
 #include "core/cli/CommandLine.h"
 #include "ui/app/RemoteCommands.h"
+#include "ui/app/Reporter.h"
 #include "ui/app/Windows.h"
 #include "ui/app/frmToolbar1.h"
 #include "core/contacts/ContactStore.h"
@@ -44,10 +45,14 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
     if (!single.Claim()) {
         status = HandOverToRunningCopy(single, {request.command, {request.file}});
     } else {
-        LoadSettings();
+        Settings settings;
+        ReportProblems(settings);
+        settings.LoadSettings();
+        ContactStore.ContactFilePath = settings.ContactFilePath;
         if (request.command.endsWith(QStringLiteral("-contacts")))
             LoadContacts();
-        const ExchangeResult result = RunExchange(request.command, request.file);
+        const ExchangeResult result =
+            RunExchange(request.command, request.file, settings.PhraseListFile);
         Print(stdout, result.summary);
         if (result.status != ExchangeResult::Done)
             Print(stderr, QStringLiteral("Banterly: ") + result.error);

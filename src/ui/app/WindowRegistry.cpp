@@ -3,6 +3,9 @@
 
 #include "ui/app/Windows.h"
 
+#include "core/phrases/PhraseList.h"
+#include "ui/app/Reporter.h"
+#include "ui/options/frmAbout.h"
 #include "ui/desktop/ScreenPlacement.h"
 #include "ui/desktop/WindowControl.h"
 #include "ui/app/frmRestore.h"
@@ -17,6 +20,7 @@
 #include "core/settings/Settings.h"
 
 #include <QPointer>
+#include <memory>
 
 namespace {
 QPointer<frmToolbar1> g_toolbar;
@@ -25,13 +29,16 @@ QPointer<frmChatContactList> g_list;
 QPointer<frmPhrases> g_phrases;
 QPointer<frmOptions> g_options;
 QPointer<frmRestore> g_restore;
+QPointer<frmAbout> g_about;
+std::unique_ptr<Settings> g_settings;
+std::unique_ptr<PhraseList> g_phraseModel;
 
 // Registers the new window before its load step runs, so that the load step
 // (and whatever it calls) sees the window as existing.
-template <typename T> T& Touch(QPointer<T>& slot)
+template <typename T, typename... Args> T& Touch(QPointer<T>& slot, Args&... args)
 {
     if (!slot) {
-        slot = new T();
+        slot = new T(args...);
         slot->Load();
     }
     return *slot;
@@ -47,18 +54,62 @@ void ShowModeless(QWidget& w)
 }
 } // namespace
 
+Settings& AppSettings()
+{
+    if (!g_settings) {
+        g_settings = std::make_unique<Settings>();
+        ReportProblems(*g_settings);
+        QObject::connect(g_settings.get(), &Settings::changed, g_settings.get(),
+                         [] { ApplySettings(); });
+    }
+    return *g_settings;
+}
+
+PhraseList& PhraseModel()
+{
+    if (!g_phraseModel) {
+        g_phraseModel = std::make_unique<PhraseList>();
+        ReportProblems(*g_phraseModel);
+    }
+    return *g_phraseModel;
+}
+
 frmToolbar1& Toolbar()
 {
     if (!g_toolbar)
-        g_toolbar = new frmToolbar1();
+        g_toolbar = new frmToolbar1(AppSettings());
     return *g_toolbar;
 }
 
 frmContactDetails& ContactDetails() { return Touch(g_card); }
 frmChatContactList& ChatContactList() { return Touch(g_list); }
-frmPhrases& Phrases() { return Touch(g_phrases); }
-frmOptions& Options() { return Touch(g_options); }
-frmRestore& RestoreWindow() { return Touch(g_restore); }
+frmPhrases& Phrases() { return Touch(g_phrases, PhraseModel(), AppSettings()); }
+frmRestore& RestoreWindow() { return Touch(g_restore, AppSettings()); }
+
+frmOptions& Options()
+{
+    if (!g_options) {
+        g_options = new frmOptions(AppSettings());
+        QObject::connect(g_options, &frmOptions::aboutRequested, g_options, [] { ShowAbout(); });
+        g_options->Load();
+    }
+    return *g_options;
+}
+
+frmAbout& ShowAbout()
+{
+    if (!g_about) {
+        // Over the options dialog, and gone with it.
+        g_about = new frmAbout(g_options);
+        g_about->open();
+    }
+    g_about->show();
+    g_about->raise();
+    g_about->activateWindow();
+    return *g_about;
+}
+
+frmAbout* AboutWindow() { return g_about; }
 
 bool IsToolbarCreated() { return !g_toolbar.isNull(); }
 bool IsContactDetailsLoaded() { return !g_card.isNull(); }
@@ -75,6 +126,8 @@ void UnloadAllWindows()
     delete g_list.data();
     delete g_card.data();
     delete g_toolbar.data();
+    g_phraseModel.reset();
+    g_settings.reset();
 }
 
 void ShowContactList()
@@ -109,8 +162,9 @@ void ShowPhrases()
 void ApplySettings()
 {
     frmContactDetails& card = ContactDetails();
-    card.SetStatFieldsVisible(Settings.ShowStatFields != 0);
-    SetTopmost(Toolbar(), Settings.AlwaysOnTop == 1 ? -1 : 0);
+    const Settings& settings = AppSettings();
+    card.SetStatFieldsVisible(settings.ShowStatFields != 0);
+    SetTopmost(Toolbar(), settings.AlwaysOnTop == 1 ? -1 : 0);
 }
 
 void RefreshContactList()
@@ -155,7 +209,7 @@ ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileNa
         refused.error = QStringLiteral("the phrase list could not be saved first");
         return refused;
     }
-    const ExchangeResult result = RunExchange(command, fileName);
+    const ExchangeResult result = RunExchange(command, fileName, AppSettings().PhraseListFile);
     if (result.status == ExchangeResult::Done && command.startsWith(QStringLiteral("import-"))) {
         if (phrases) {
             ReloadPhrasesIntoWindows();

@@ -18,7 +18,15 @@ class frmContactDetails;
 class frmChatContactList;
 class frmPhrases;
 class frmOptions;
+class frmAbout;
 class frmRestore;
+class PhraseList;
+class Settings;
+
+// The settings and the phrase list of the run, created at their first use.
+// Windows get them in their constructors and never call these.
+Settings& AppSettings();
+PhraseList& PhraseModel();
 
 frmToolbar1& Toolbar();
 frmContactDetails& ContactDetails();
@@ -34,7 +42,13 @@ bool IsPhrasesLoaded();
 bool IsOptionsLoaded();
 bool IsRestoreLoaded();
 
-// Destroys every window, the toolbar included (used between tests).
+// The About window, shown over the options dialog when it asks for it (and
+// raised when it is open already); AboutWindow() is null while none is open.
+frmAbout& ShowAbout();
+frmAbout* AboutWindow();
+
+// Destroys every window, the toolbar included, and then the settings and
+// the phrase list (used between tests and at the end of the run).
 void UnloadAllWindows();
 
 // Places the contact list, the detail card and the phrase window just under
@@ -46,7 +60,8 @@ void ShowContactDetails();
 void ShowPhrases();
 
 // Shows or hides the card's stat fields (loading the card when needed) and
-// sets the toolbar's topmost state from the settings.
+// sets the toolbar's topmost state from the settings. Runs whenever the
+// settings announce a confirmed change.
 void ApplySettings();
 
 // Refills the contact list from the table when the list window is open.

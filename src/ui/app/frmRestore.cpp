@@ -33,16 +33,16 @@ constexpr int kPathRole = Qt::UserRole;
 constexpr int kTimeRole = Qt::UserRole + 1;
 constexpr int kHoldsRole = Qt::UserRole + 2;
 
-QString FileOf(int kind)
-{
-    return kind == kContacts ? ContactStore.ContactFilePath : Settings.PhraseListFile;
-}
-
 QString Latin1(const char* text) { return QString::fromLatin1(text); }
 
 } // namespace
 
-frmRestore::frmRestore()
+QString frmRestore::FileOf(int kind) const
+{
+    return kind == kContacts ? ContactStore.ContactFilePath : m_settings.PhraseListFile;
+}
+
+frmRestore::frmRestore(const Settings& settings) : m_settings(settings)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Restore from a Backup"));

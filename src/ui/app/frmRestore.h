@@ -5,6 +5,8 @@
 #include <QListWidget>
 #include <QPushButton>
 
+class Settings;
+
 // Restore from a Backup: the kept versions of the contact file or the phrase
 // file, newest first, each with the time it was replaced and how many
 // contacts or phrases it holds. Restore puts the selected version back in
@@ -13,7 +15,7 @@
 class frmRestore : public QDialog {
     Q_OBJECT
 public:
-    frmRestore();
+    explicit frmRestore(const Settings& settings);
     void Load();
 
     // Lists the kept versions of the chosen file again.
@@ -28,4 +30,7 @@ public:
 
 private:
     void UpdateButtons();
+    QString FileOf(int kind) const;
+
+    const Settings& m_settings;
 };

@@ -50,7 +50,7 @@ const ButtonSpec kButtons[4] = {
 };
 } // namespace
 
-void RunStartupStep(const char* what, void (*step)())
+void RunStartupStep(const char* what, const std::function<void()>& step)
 {
     QString reason;
     try {
@@ -67,7 +67,7 @@ void RunStartupStep(const char* what, void (*step)())
     platform().MessageBox(message);
 }
 
-frmToolbar1::frmToolbar1()
+frmToolbar1::frmToolbar1(Settings& settings) : m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Banterly"));
     setAutoFillBackground(true);
@@ -149,17 +149,17 @@ frmToolbar1::frmToolbar1()
     mnuPasteAfterCopy = mnuToolbar->addAction(QStringLiteral("Paste Phrases into the Chat Window"));
     mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));
     mnuPasteAfterCopy->setCheckable(true);
-    connect(mnuPasteAfterCopy, &QAction::triggered, this, [](bool on) {
-        Settings.PasteAfterCopy = on ? 1 : 0;
-        SavePasteAfterCopy();  // a failure is reported; the choice holds for this run
-        FollowActiveWindow();
+    connect(mnuPasteAfterCopy, &QAction::triggered, this, [this](bool on) {
+        m_settings.PasteAfterCopy = on ? 1 : 0;
+        m_settings.SavePasteAfterCopy();  // a failure is reported; the choice holds for this run
+        FollowActiveWindow(m_settings);
     });
     // The item shows the setting, and is greyed (its tooltip says why) where
     // pasting cannot work.
     mnuToolbar->setToolTipsVisible(true);
     connect(mnuToolbar, &QMenu::aboutToShow, this, [this] {
         const QString unavailable = PasteUnavailableReason();
-        mnuPasteAfterCopy->setChecked(Settings.PasteAfterCopy == 1);
+        mnuPasteAfterCopy->setChecked(m_settings.PasteAfterCopy == 1);
         mnuPasteAfterCopy->setEnabled(unavailable.isEmpty());
         mnuPasteAfterCopy->setToolTip(
             unavailable.isEmpty()
@@ -224,8 +224,11 @@ void frmToolbar1::Load()
     m_fontsReady = true;
     SetClockText(lblTime->text());
     d.DoEvents();
-    RunStartupStep("settings", LoadSettings);
-    FollowActiveWindow();
+    RunStartupStep("settings", [this] {
+        m_settings.LoadSettings();
+        ContactStore.ContactFilePath = m_settings.ContactFilePath;
+    });
+    FollowActiveWindow(m_settings);
     RunStartupStep("contacts", LoadContacts);
 }
 

@@ -10,6 +10,9 @@
 #include <QWidget>
 #include <array>
 #include <cstdint>
+#include <functional>
+
+class Settings;
 
 // The clock label: a press is one click; a double click is not a second one.
 using ClockLabel = ClickLabel;
@@ -24,7 +27,7 @@ extern int16_t ShowCurrentTime;
 class frmToolbar1 : public QWidget {
     Q_OBJECT
 public:
-    frmToolbar1();
+    explicit frmToolbar1(Settings& settings);
 
     // The start-up sequence.
     void Load();
@@ -46,6 +49,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    Settings& m_settings;
     bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
@@ -54,4 +58,4 @@ private:
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up
 // carries on.
-void RunStartupStep(const char* what, void (*step)());
+void RunStartupStep(const char* what, const std::function<void()>& step);

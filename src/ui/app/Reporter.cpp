@@ -1,0 +1,20 @@
+#include "ui/app/Reporter.h"
+
+#include "core/phrases/PhraseList.h"
+#include "core/platform/Platform.h"
+#include "core/settings/Settings.h"
+
+namespace {
+void Show(const QString& message) { platform().MessageBox(message); }
+} // namespace
+
+void ReportProblems(Settings& settings)
+{
+    QObject::connect(&settings, &Settings::problem, &settings, Show);
+}
+
+void ReportProblems(PhraseList& phrases)
+{
+    QObject::connect(&phrases, &PhraseList::problem, &phrases, Show);
+    QObject::connect(&phrases, &PhraseList::saveFailed, &phrases, Show);
+}
