@@ -22,13 +22,13 @@ struct ContactsFixture {
         fake = std::make_unique<FakePlatform>();
         folder = std::make_unique<TestFolder>();
         fake->programFolder = folder->Path();
-        Settings = SettingsValues{};
-        Settings.IniFile = folder->File(QStringLiteral("banterly.ini"));
-        Settings.ContactFilePath = folder->File(QStringLiteral("chatcontacts.lis"));
-        Settings.AlwaysOnTop = 1;
-        Settings.ShowStatFields = showStatFields ? 1 : 0;
+        UnloadAllWindows();
+        AppSettings().IniFile = folder->File(QStringLiteral("banterly.ini"));
+        AppSettings().ContactFilePath = folder->File(QStringLiteral("chatcontacts.lis"));
+        AppSettings().AlwaysOnTop = 1;
+        AppSettings().ShowStatFields = showStatFields ? 1 : 0;
         ContactStore = ContactStoreValues{};
-        ContactStore.ContactFilePath = Settings.ContactFilePath;
+        ContactStore.ContactFilePath = AppSettings().ContactFilePath;
     }
     void Stop()
     {

@@ -3,6 +3,7 @@
 #include "ui/app/Windows.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/options/frmOptions.h"
+#include "core/contacts/ContactStore.h"
 #include "core/settings/Settings.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
@@ -28,7 +29,8 @@ template <typename Fake = FakePlatform> struct OptionsTestEnv {
                          "\r\nPhraseList=" + dir + "/phrases.txt\r\n[contacts]\r\nShowStatFields=" +
                          stats + "\r\ndataFile=" + dir + "/chatcontacts.lis\r\nWebSitesList=" + dir +
                          "/websites.lis\r\n");
-        LoadSettings();
+        AppSettings().LoadSettings();
+        ContactStore.ContactFilePath = AppSettings().ContactFilePath;
         Toolbar();
         fake.Reset();
     }

@@ -14,7 +14,7 @@ class TestPasteMenu : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { Settings = SettingsValues{}; }
+    void init() { UnloadAllWindows(); }
     void cleanup() { UnloadAllWindows(); }
 
     void greyedWithoutX11AndACopyStillWorks()
@@ -22,8 +22,8 @@ private slots:
         FakePlatform fake;
         TestFolder folder;
         folder.Write("phrases.txt", "alpha\r\nbeta\r\n");
-        Settings.PhraseListFile = folder.File("phrases.txt");
-        Settings.PasteAfterCopy = 1;
+        AppSettings().PhraseListFile = folder.File("phrases.txt");
+        AppSettings().PasteAfterCopy = 1;
 
         frmToolbar1& toolbar = Toolbar();
         emit toolbar.mnuToolbar->aboutToShow();
@@ -47,11 +47,11 @@ private slots:
     {
         FakePlatform fake;
         TestFolder folder;
-        Settings.IniFile = folder.File("gone/banterly.ini");
+        AppSettings().IniFile = folder.File("gone/banterly.ini");
         QAction* item = Toolbar().mnuPasteAfterCopy;
         item->setEnabled(true);  // as on an X11 display
         item->trigger();
-        QCOMPARE(Settings.PasteAfterCopy, int16_t(1));  // in effect for this run
+        QCOMPARE(AppSettings().PasteAfterCopy, int16_t(1));  // in effect for this run
         QCOMPARE(fake.Messages().size(), 1);
         QVERIFY(fake.Messages().first().startsWith(QStringLiteral("Could not save the settings")));
     }

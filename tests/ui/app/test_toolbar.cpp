@@ -63,7 +63,7 @@ private slots:
         dir = new TestFolder;
         fake = new FakePlatform;
         fake->programFolder = dir->Path();
-        Settings = SettingsValues{};
+        UnloadAllWindows();
     }
     void cleanup()
     {
@@ -156,7 +156,7 @@ private slots:
         QCOMPARE(fake->calls[topmost].args,
                  QStringList({"Banterly", "topmost", "500,0,222,21"}));
         // The stored AlwaysOnTop=0 is read but not applied at start-up.
-        QCOMPARE(Settings.AlwaysOnTop, 0);
+        QCOMPARE(AppSettings().AlwaysOnTop, 0);
         QCOMPARE(fake->Count("SetWindowPos"), 1);
         QVERIFY(!IsContactDetailsLoaded());
     }

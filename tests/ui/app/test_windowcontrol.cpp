@@ -34,7 +34,7 @@ private slots:
         FakePlatform fake;
         TestFolder dir;
         fake.programFolder = dir.Path();
-        Settings = SettingsValues{};
+        UnloadAllWindows();
         frmToolbar1& t = Toolbar();
         t.move(toolbarPos);
         t.show();

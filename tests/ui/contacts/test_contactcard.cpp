@@ -85,7 +85,7 @@ private slots:
 
     void statFieldsFollowTheSettingAndTheFocusOrderSkipsThem()
     {
-        Settings.ShowStatFields = 0;
+        AppSettings().ShowStatFields = 0;
         frmContactDetails& card = ActiveCard();
         for (int i = 5; i <= 10; ++i)
             QVERIFY(!card.txtField[i]->isVisible() && !card.lbl[i]->isVisible());
@@ -97,7 +97,7 @@ private slots:
         QTest::keyClick(card.txtNotes, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), card.txtField[0]);
 
-        Settings.ShowStatFields = 1;
+        AppSettings().ShowStatFields = 1;
         ApplySettings();
         QVERIFY(card.txtField[5]->isVisible() && card.lbl[10]->isVisible());
         card.txtField[4]->setFocus(Qt::TabFocusReason);
@@ -160,7 +160,7 @@ private slots:
 
     void postedTabAfterWebsiteReachesOkWithStatFieldsHidden()
     {
-        Settings.ShowStatFields = 0;
+        AppSettings().ShowStatFields = 0;
         frmContactDetails& card = ActiveCard();
         card.txtField[4]->setFocus(Qt::TabFocusReason);
         QTest::keyClick(card.txtField[4], Qt::Key_Return, Qt::ControlModifier);
@@ -322,7 +322,7 @@ private slots:
         QVERIFY(ContactTableUnsaved());
         QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("BlueX"));
         // The next try, once the file can be written, saves it.
-        ContactStore.ContactFilePath = Settings.ContactFilePath;
+        ContactStore.ContactFilePath = AppSettings().ContactFilePath;
         card.cmdOK_Click();
         QVERIFY(fx.SavedFile().contains(QStringLiteral("BlueX")));
     }

@@ -34,7 +34,7 @@ frmAbout& OpenAbout(Env& env)
 {
     frmOptions& d = env.OpenOptions();
     d.cmdAbout->click();
-    return *d.About();
+    return *AboutWindow();
 }
 
 QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
@@ -49,9 +49,9 @@ private slots:
         Env env;
         env.fake.version = {2, 5, 7};
         frmOptions& d = env.OpenOptions();
-        QVERIFY(d.About() == nullptr);
+        QVERIFY(AboutWindow() == nullptr);
         d.cmdAbout->click();
-        frmAbout* about = d.About();
+        frmAbout* about = AboutWindow();
         QVERIFY(about != nullptr);
         QVERIFY(about->isVisible());
         QVERIFY(d.isVisible());
@@ -81,7 +81,7 @@ private slots:
 
         // A second press raises the same window.
         d.cmdAbout->click();
-        QCOMPARE(d.About(), about);
+        QCOMPARE(AboutWindow(), about);
     }
 
     void versionIsTheProgramsOwn()
@@ -163,6 +163,7 @@ private slots:
         QVERIFY(IsOptionsLoaded());
         QVERIFY(Options().isVisible());
         QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileString")), 0);
+        QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileStrings")), 0);
     }
 };
 

@@ -26,8 +26,8 @@ class TestPhrases : public QObject {
         explicit Fixture(const QByteArray* contents = &kAbc, int16_t hide = 0)
         {
             fake.programFolder = folder.Path();
-            Settings.PhraseListFile = folder.File("phrases.txt");
-            Settings.HidePhraseListWhenDbleClicked = hide;
+            AppSettings().PhraseListFile = folder.File("phrases.txt");
+            AppSettings().HidePhraseListWhenDbleClicked = hide;
             if (contents)
                 folder.Write("phrases.txt", *contents);
         }
@@ -78,12 +78,12 @@ private slots:
         Fixture f(nullptr);
         QDir(f.folder.Path()).mkdir("phrases.txt");
         QCOMPARE(Phrases().lstPhrases->count(), 0);
-        QCOMPARE(f.fake.Messages(), QStringList({"Cant find " + Settings.PhraseListFile}));
+        QCOMPARE(f.fake.Messages(), QStringList({"Cant find " + AppSettings().PhraseListFile}));
         UnloadAllWindows();
-        Settings.PhraseListFile = f.folder.File("link.txt");
-        QVERIFY(QFile::link(f.folder.File("elsewhere.txt"), Settings.PhraseListFile));
+        AppSettings().PhraseListFile = f.folder.File("link.txt");
+        QVERIFY(QFile::link(f.folder.File("elsewhere.txt"), AppSettings().PhraseListFile));
         Phrases();
-        QVERIFY(QFileInfo(Settings.PhraseListFile).isSymLink());
+        QVERIFY(QFileInfo(AppSettings().PhraseListFile).isSymLink());
         QVERIFY(!f.folder.Exists("elsewhere.txt"));
     }
 
@@ -228,7 +228,7 @@ private slots:
         Fixture f(nullptr, 1);
         QDir dir(f.folder.Path());
         dir.mkdir("sub");
-        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
+        AppSettings().PhraseListFile = f.folder.File("sub/phrases.txt");
         Toolbar();
         frmPhrases& w = Shown();
         w.lstPhrases->setFocus();
@@ -306,7 +306,7 @@ private slots:
     void noFileNameKeepsChangesInTheWindowOnly()
     {
         Fixture f(nullptr);
-        Settings.PhraseListFile.clear();
+        AppSettings().PhraseListFile.clear();
         frmPhrases& w = Phrases();
         f.fake.inputAnswers = {"kept here"};
         w.Add();
@@ -321,13 +321,13 @@ private slots:
         Fixture f(nullptr);
         QDir dir(f.folder.Path());
         dir.mkdir("sub");
-        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
+        AppSettings().PhraseListFile = f.folder.File("sub/phrases.txt");
         frmPhrases& w = Phrases();
         dir.rename("sub", "away");
         f.fake.inputAnswers = {"first", "second"};
         w.Add();
         QCOMPARE(f.fake.Messages(), QStringList({"An Error occurred in SaveListboxToFile: 2 = No such file or "
-                                                 "directory while saving '" + Settings.PhraseListFile + "'"}));
+                                                 "directory while saving '" + AppSettings().PhraseListFile + "'"}));
         dir.rename("away", "sub");
         w.Add();
         QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "first\r\nsecond\r\n");
@@ -338,7 +338,7 @@ private slots:
         Fixture f(nullptr);
         QDir dir(f.folder.Path());
         dir.mkdir("sub");
-        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
+        AppSettings().PhraseListFile = f.folder.File("sub/phrases.txt");
         frmPhrases& w = Shown();
         dir.rename("sub", "away");
         f.fake.inputAnswers = {"kept"};
@@ -365,8 +365,8 @@ private slots:
         w.lstPhrases->setCurrentRow(0);
         w.Remove();
         QCOMPARE(f.fake.Count("MessageBox"), 1);
-        QVERIFY(f.fake.Messages()[0].startsWith("The phrases were not saved: " + Settings.PhraseListFile));
-        QCOMPARE(LogMessages(f.folder).last(), "SaveListboxToFile : not saved over " + Settings.PhraseListFile +
+        QVERIFY(f.fake.Messages()[0].startsWith("The phrases were not saved: " + AppSettings().PhraseListFile));
+        QCOMPARE(LogMessages(f.folder).last(), "SaveListboxToFile : not saved over " + AppSettings().PhraseListFile +
                                                    ", which could not be read completely");
         QCOMPARE(f.File(), tooMany);
 
@@ -382,7 +382,7 @@ private slots:
     void unreadableFileIsReportedAndKept()
     {
         Fixture f(nullptr);
-        Settings.PhraseListFile = QStringLiteral("/proc/self/mem");
+        AppSettings().PhraseListFile = QStringLiteral("/proc/self/mem");
         frmPhrases& w = Phrases();
         QCOMPARE(f.fake.Messages(), QStringList({"Cant read /proc/self/mem"}));
         f.fake.inputAnswers = {"x"};
