@@ -3,7 +3,7 @@
 // Runs on whatever Qt platform the environment selects (offscreen when none
 // is set and there is no display); the platform is printed with the figures.
 
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/app/frmToolbar1.h"
 #include "core/contacts/ContactStore.h"
 #include "ui/contacts/ContactTransfer.h"
@@ -30,15 +30,15 @@ double Median(std::vector<double> v)
 
 void Seed()
 {
-    Book().Contacts.assign(kContacts + 2, ContactRecord());
+    App().Book().Contacts.assign(kContacts + 2, ContactRecord());
     for (int i = 1; i <= kContacts; ++i) {
-        ContactRecord& r = Book().Contacts[i];
+        ContactRecord& r = App().Book().Contacts[i];
         r.SetField(ContactField::ChatName, QStringLiteral("chatter%1").arg(i));
         if (i % 3)
             r.SetField(ContactField::RealName, QStringLiteral("Given Family%1").arg(i));
     }
-    Book().ContactCount = kContacts;
-    Book().CurrentContact = kContacts / 2;
+    App().Book().ContactCount = kContacts;
+    App().Book().CurrentContact = kContacts / 2;
 }
 } // namespace
 
@@ -50,21 +50,21 @@ int main(int argc, char** argv)
     FakePlatform fake;
     TestFolder folder;
     fake.programFolder = folder.Path();
-    Settings.ContactFilePath = folder.File(QStringLiteral("chatcontacts.lis"));
-    Book().ContactFilePath = Settings.ContactFilePath;
+    App().AppSettings().ContactFilePath = folder.File(QStringLiteral("chatcontacts.lis"));
+    App().Book().ContactFilePath = App().AppSettings().ContactFilePath;
     Seed();
 
-    frmToolbar1& toolbar = Toolbar();
+    frmToolbar1& toolbar = App().Toolbar();
     toolbar.show();
     QApplication::processEvents();
 
     std::vector<double> fill;
     {
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         for (int run = 0; run < 7; ++run) {
             QElapsedTimer t;
             t.start();
-            FillContactList(*list.lstNames, Book());
+            FillContactList(*list.lstNames, App().Book());
             fill.push_back(t.nsecsElapsed() / 1e6);
         }
         list.close();
@@ -76,7 +76,7 @@ int main(int argc, char** argv)
         QElapsedTimer t;
         t.start();
         toolbar.cmdButton_Click(1);
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         while (!(list.isVisible() && list.windowHandle() && list.windowHandle()->isExposed()))
             QApplication::processEvents(QEventLoop::AllEvents, 5);
         QApplication::processEvents();  // the first paint
@@ -87,7 +87,7 @@ int main(int argc, char** argv)
         }
         list.close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        if (IsChatContactListLoaded()) {
+        if (App().IsChatContactListLoaded()) {
             std::fprintf(stderr, "the closed list window was not destroyed\n");
             return 1;
         }
@@ -99,6 +99,6 @@ int main(int argc, char** argv)
                 Median(fill), *std::min_element(fill.begin(), fill.end()));
     std::printf("toolbar click to list shown: median %.1f ms, worst %.1f ms (5 runs; limit 250 ms)\n",
                 Median(shown), *std::max_element(shown.begin(), shown.end()));
-    UnloadAllWindows();
+    EndApp();
     return Median(fill) <= 50 && Median(shown) <= 250 ? 0 : 1;
 }

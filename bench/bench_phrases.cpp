@@ -7,6 +7,7 @@
 // Run: build/bench/bench_phrases [runs]   (any Qt platform: offscreen, xcb)
 #include "ui/widgets/ListBoxFiles.h"
 #include "ui/phrases/frmPhrases.h"
+#include "core/phrases/PhraseList.h"
 #include "core/settings/Settings.h"
 #include "support/FakePlatform.h"
 
@@ -85,7 +86,9 @@ int main(int argc, char* argv[])
         if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
             return 1;
     }
-    Settings.PhraseListFile = path;
+    Settings settings;
+    settings.PhraseListFile = path;
+    PhraseList phrases;
 
     std::vector<double> readFloor, open, save, saveFloor;
     int items = 0;
@@ -97,7 +100,7 @@ int main(int argc, char* argv[])
             if (all.size() != bytes.size())
                 std::abort();
         }));
-        auto* w = new frmPhrases;
+        auto* w = new frmPhrases(phrases, settings);
         open.push_back(Milliseconds([&] {
             w->Load();
             ShowAndPaint(*w);

@@ -28,4 +28,5 @@ public:
     {
         return false;
     }
+    bool WriteProfileStrings(const QString&, const QList<IniEdit>&) override { return false; }
 };

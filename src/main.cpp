@@ -1,8 +1,7 @@
 #include "core/cli/CommandLine.h"
 #include "ui/app/RemoteCommands.h"
 #include "ui/app/Reporter.h"
-#include "ui/app/Windows.h"
-#include "ui/app/frmToolbar1.h"
+#include "ui/app/Controller.h"
 #include "core/contacts/ContactStore.h"
 #include "core/exchange/Exchange.h"
 #include "core/files/PreviousVersions.h"
@@ -45,16 +44,19 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
     if (!single.Claim()) {
         status = HandOverToRunningCopy(single, {request.command, {request.file}});
     } else {
-        // The book's failures go to standard error, as every report of a
-        // run without windows does.
+        // What goes wrong is printed on standard error, as every report of a
+        // run without windows is.
+        Settings settings;
+        ReportProblems(settings);
+        settings.LoadSettings();
         ContactStore book;
-        ReportBookFailures(book);
-        LoadSettings();
+        ReportProblems(book);
         if (request.command.endsWith(QStringLiteral("-contacts"))) {
-            book.ContactFilePath = Settings.ContactFilePath;
+            book.ContactFilePath = settings.ContactFilePath;
             book.LoadContacts();
         }
-        const ExchangeResult result = RunExchange(book, request.command, request.file);
+        const ExchangeResult result =
+            RunExchange(book, request.command, request.file, settings.PhraseListFile);
         Print(stdout, result.summary);
         if (result.status != ExchangeResult::Done)
             Print(stderr, QStringLiteral("Banterly: ") + result.error);
@@ -111,8 +113,13 @@ int main(int argc, char* argv[])
     // ends.
     const QString window = request.action == StartRequest::Show ? request.window
                                                                  : QStringLiteral("toolbar");
+    // The book, the settings and the phrase list of the run; the windows come
+    // when they are first shown.
+    Controller controller;
     SingleInstance single(qtPlatform.ProgramFolder());
-    single.SetHandler(RunRemoteCommand);
+    single.SetHandler([&controller](const SingleInstance::Request& r) {
+        return RunRemoteCommand(controller, r);
+    });
     if (!single.Claim()) {
         const int status = HandOverToRunningCopy(single, {QStringLiteral("show"), {window}});
         SetPlatform(nullptr);
@@ -122,11 +129,11 @@ int main(int argc, char* argv[])
     KeepPreviousVersions();
     SetDesktop(&qtPlatform);
 
-    Toolbar().Load();
+    controller.Start();
     if (request.action == StartRequest::Show)
-        QTimer::singleShot(0, [window] { ShowWindowNamed(window); });
+        QTimer::singleShot(0, &controller, [&controller, window] { controller.ShowWindowNamed(window); });
     const int rc = app.exec();
-    UnloadAllWindows();
+    controller.UnloadAllWindows();
     SetPreviousVersionKeeper(nullptr);
     SetDesktop(nullptr);
     SetPlatform(nullptr);

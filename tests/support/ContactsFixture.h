@@ -2,13 +2,13 @@
 
 // Shared set-up for the contact window tests: a fake desktop, a fresh program
 // folder, the settings the card reads and a contact table seeded in memory.
-// The book is the one the window registry gives its windows, fresh for each
+// The book is the one the test's controller gives its windows, fresh for each
 // test, and tells the user of its failures as the program's does.
 
-#include "ui/app/Windows.h"
 #include "core/contacts/ContactStore.h"
 #include "core/settings/Settings.h"
 #include "support/FakePlatform.h"
+#include "support/TestApp.h"
 #include "support/TestFolder.h"
 
 #include <QPair>
@@ -25,17 +25,18 @@ struct ContactsFixture {
         fake = std::make_unique<FakePlatform>();
         folder = std::make_unique<TestFolder>();
         fake->programFolder = folder->Path();
-        Settings = SettingsValues{};
-        Settings.IniFile = folder->File(QStringLiteral("banterly.ini"));
-        Settings.ContactFilePath = folder->File(QStringLiteral("chatcontacts.lis"));
-        Settings.AlwaysOnTop = 1;
-        Settings.ShowStatFields = showStatFields ? 1 : 0;
-        book = &Book();
-        book->ContactFilePath = Settings.ContactFilePath;
+        EndApp();
+        Settings& settings = App().AppSettings();
+        settings.IniFile = folder->File(QStringLiteral("banterly.ini"));
+        settings.ContactFilePath = folder->File(QStringLiteral("chatcontacts.lis"));
+        settings.AlwaysOnTop = 1;
+        settings.ShowStatFields = showStatFields ? 1 : 0;
+        book = &App().Book();
+        book->ContactFilePath = settings.ContactFilePath;
     }
     void Stop()
     {
-        UnloadAllWindows();
+        EndApp();
         book = nullptr;
         fake.reset();
         folder.reset();

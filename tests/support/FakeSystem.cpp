@@ -54,3 +54,19 @@ bool FakeSystem::WriteProfileString(const QString& section, const QString& key,
     return Ini::WriteValue(file, section, key, value);
 }
 
+
+bool FakeSystem::WriteProfileStrings(const QString& file, const QList<IniEdit>& edits)
+{
+    Record(QStringLiteral("WriteProfileStrings"), {file});
+    iniBatches.append({file, edits});
+    return Ini::WriteValues(file, edits);
+}
+
+QStringList FakeSystem::IniEditTexts() const
+{
+    QStringList out;
+    for (const IniBatch& batch : iniBatches)
+        for (const IniEdit& e : batch.edits)
+            out.append(e.section + QLatin1Char('/') + e.key + QLatin1Char('=') + e.value);
+    return out;
+}

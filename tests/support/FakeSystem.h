@@ -28,7 +28,21 @@ public:
     int Count(const QString& name) const;
     QStringList Args(const QString& name) const;  // first argument of each such call
     QStringList Messages() const { return Args(QStringLiteral("MessageBox")); }
-    void Reset() { calls.clear(); }
+    void Reset()
+    {
+        calls.clear();
+        iniBatches.clear();
+    }
+
+    // Every WriteProfileStrings call, as given (it is also in `calls`, by
+    // name with the file, so its place among the other calls shows).
+    struct IniBatch {
+        QString file;
+        QList<IniEdit> edits;
+    };
+    QList<IniBatch> iniBatches;
+    // The edits of every batch as "section/key=value", oldest first.
+    QStringList IniEditTexts() const;
 
     QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(22, 5, 9));
     // A fresh temporary folder unless the test names one, so that nothing a
@@ -47,6 +61,7 @@ public:
                           QString& value, int bufferSize, const QString& file) override;
     bool WriteProfileString(const QString& section, const QString& key, const QString& value,
                             const QString& file) override;
+    bool WriteProfileStrings(const QString& file, const QList<IniEdit>& edits) override;
 
 protected:
     void Record(const QString& name, const QStringList& args = {});

@@ -1,8 +1,9 @@
 #pragma once
 
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/options/frmOptions.h"
+#include "core/contacts/ContactStore.h"
 #include "core/settings/Settings.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
@@ -28,19 +29,20 @@ template <typename Fake = FakePlatform> struct OptionsTestEnv {
                          "\r\nPhraseList=" + dir + "/phrases.txt\r\n[contacts]\r\nShowStatFields=" +
                          stats + "\r\ndataFile=" + dir + "/chatcontacts.lis\r\nWebSitesList=" + dir +
                          "/websites.lis\r\n");
-        LoadSettings();
-        Toolbar();
+        App().AppSettings().LoadSettings();
+        App().Book().ContactFilePath = App().AppSettings().ContactFilePath;
+        App().Toolbar();
         fake.Reset();
     }
-    ~OptionsTestEnv() { UnloadAllWindows(); }
+    ~OptionsTestEnv() { EndApp(); }
 
     QByteArray Ini() const { return folder.Read(QStringLiteral("banterly.ini")); }
 
     // Opens the dialog the way the toolbar's fourth button does.
     frmOptions& OpenOptions()
     {
-        Toolbar().cmdButton_Click(3);
-        return Options();
+        App().Toolbar().cmdButton_Click(3);
+        return App().Options();
     }
 };
 

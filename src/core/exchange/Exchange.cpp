@@ -5,7 +5,6 @@
 #include "core/contacts/VCard.h"
 #include "core/files/ListFiles.h"
 #include "core/platform/AtomicFile.h"
-#include "core/settings/Settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -96,16 +95,17 @@ QString Count(int n, const char* one, const char* many)
 
 bool IsContactExchangeFile(const QString& fileName) { return FormatOf(fileName) != Format::Unknown; }
 
-ExchangeResult RunExchange(ContactStore& book, const QString& command, const QString& fileName)
+ExchangeResult RunExchange(ContactStore& book, const QString& command, const QString& fileName,
+                           const QString& phraseListFile)
 {
     if (command == QStringLiteral("import-contacts"))
         return ImportContacts(book, fileName);
     if (command == QStringLiteral("export-contacts"))
         return ExportContacts(book, fileName);
     if (command == QStringLiteral("import-phrases"))
-        return ImportPhrases(fileName);
+        return ImportPhrases(fileName, phraseListFile);
     if (command == QStringLiteral("export-phrases"))
-        return ExportPhrases(fileName);
+        return ExportPhrases(fileName, phraseListFile);
     return Fail(ExchangeResult::BadRequest, QStringLiteral("unknown command: ") + command);
 }
 
@@ -163,15 +163,15 @@ ExchangeResult ImportContacts(ContactStore& book, const QString& fileName)
     return Done(summary + QLatin1Char('.'));
 }
 
-ExchangeResult ExportPhrases(const QString& fileName)
+ExchangeResult ExportPhrases(const QString& fileName, const QString& phraseListFile)
 {
     QStringList phrases;
     // No phrase file yet: nothing to export, an empty list.
-    if (IsListFilePresent(Settings.PhraseListFile) &&
-        LoadListFile(Settings.PhraseListFile, phrases) != ListLoad::Complete)
+    if (IsListFilePresent(phraseListFile) &&
+        LoadListFile(phraseListFile, phrases) != ListLoad::Complete)
         return Fail(ExchangeResult::Failed,
                     QStringLiteral("the phrase file could not be read completely: ") +
-                        Shown(Settings.PhraseListFile));
+                        Shown(phraseListFile));
     OsError error;
     if (!WriteListFile(fileName, phrases, &error, PreviousVersion::Drop))
         return Fail(ExchangeResult::Failed, QStringLiteral("could not write ") + Shown(fileName) +
@@ -180,7 +180,7 @@ ExchangeResult ExportPhrases(const QString& fileName)
                 QStringLiteral(" to ") + Shown(fileName) + QLatin1Char('.'));
 }
 
-ExchangeResult ImportPhrases(const QString& fileName)
+ExchangeResult ImportPhrases(const QString& fileName, const QString& phraseListFile)
 {
     QByteArray bytes;
     QString error;
@@ -192,7 +192,7 @@ ExchangeResult ImportPhrases(const QString& fileName)
         return Fail(ExchangeResult::Failed, Shown(fileName) +
                                                 QStringLiteral(" holds more or longer lines than a "
                                                                "phrase list can hold"));
-    const QString& path = Settings.PhraseListFile;
+    const QString& path = phraseListFile;
     QStringList phrases;
     if (IsListFilePresent(path) && LoadListFile(path, phrases) != ListLoad::Complete)
         return Fail(ExchangeResult::Failed,

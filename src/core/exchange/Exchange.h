@@ -19,12 +19,14 @@ struct ExchangeResult {
 
 ExchangeResult ExportContacts(const ContactStore& book, const QString& fileName);
 ExchangeResult ImportContacts(ContactStore& book, const QString& fileName);
-ExchangeResult ExportPhrases(const QString& fileName);
-ExchangeResult ImportPhrases(const QString& fileName);
+// The phrases go from and to the phrase file `phraseListFile`.
+ExchangeResult ExportPhrases(const QString& fileName, const QString& phraseListFile);
+ExchangeResult ImportPhrases(const QString& fileName, const QString& phraseListFile);
 
 // One of the above by its command-line name ("import-contacts",
 // "export-contacts", "import-phrases", "export-phrases").
-ExchangeResult RunExchange(ContactStore& book, const QString& command, const QString& fileName);
+ExchangeResult RunExchange(ContactStore& book, const QString& command, const QString& fileName,
+                           const QString& phraseListFile);
 
 // Whether the file name has a suffix the contact import and export know.
 bool IsContactExchangeFile(const QString& fileName);

@@ -2,7 +2,6 @@
 
 #include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
-#include "core/platform/Platform.h"
 #include "core/platform/TextCodec.h"
 
 #include <QFile>
@@ -49,10 +48,12 @@ QString DecodeListLine(QByteArrayView line)
     return DecodeLine(line);
 }
 
-void ReportLoadFailure(const QString& logLine, const QString& message)
+// The log keeps its own line; the message is for the caller to show.
+void LoadFailure(const QString& logLine, const QString& message, QString* problem)
 {
     LogError(logLine);
-    platform().MessageBox(message);
+    if (problem)
+        *problem = message;
 }
 
 } // namespace
@@ -120,13 +121,13 @@ QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems)
     return items;
 }
 
-ListLoad LoadListFile(const QString& fileName, QStringList& items)
+ListLoad LoadListFile(const QString& fileName, QStringList& items, QString* problem)
 {
     if (fileName.isEmpty())
         return ListLoad::NoFileName;
     if (!IsListFilePresent(fileName)) {
-        ReportLoadFailure(QStringLiteral("LoadFileToListBox : cant find ") + fileName,
-                          QStringLiteral("Cant find ") + fileName);
+        LoadFailure(QStringLiteral("LoadFileToListBox : cant find ") + fileName,
+                    QStringLiteral("Cant find ") + fileName, problem);
         return ListLoad::Missing;
     }
     items.clear();
@@ -141,13 +142,13 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items)
     items = ParseListFile(bytes, &parsedAll);
 
     if (!readAll) {
-        ReportLoadFailure(QStringLiteral("LoadFileToListBox : cant read ") + fileName +
-                              QStringLiteral(": ") + reason,
-                          QStringLiteral("Cant read ") + fileName);
+        LoadFailure(QStringLiteral("LoadFileToListBox : cant read ") + fileName +
+                        QStringLiteral(": ") + reason,
+                    QStringLiteral("Cant read ") + fileName, problem);
         return ListLoad::Incomplete;
     }
     if (tooLarge || !parsedAll) {
-        ReportLoadFailure(
+        LoadFailure(
             QStringLiteral("LoadFileToListBox : cant read all of ") + fileName +
                 QStringLiteral(": larger than a list can hold"),
             QStringLiteral("Cant read all of ") + fileName +
@@ -156,7 +157,8 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items)
                                "not be changed.")
                     .arg(kMaxListItems)
                     .arg(kMaxListItemLength)
-                    .arg(kMaxListFileBytes / (1024 * 1024)));
+                    .arg(kMaxListFileBytes / (1024 * 1024)),
+            problem);
         return ListLoad::Incomplete;
     }
     return ListLoad::Complete;
@@ -182,7 +184,7 @@ bool WriteListFile(const QString& fileName, const QStringList& items, OsError* e
     return WriteFileAtomically(fileName, bytes, error, previous);
 }
 
-bool SaveListFile(const QStringList& items, const QString& fileName)
+bool SaveListFile(const QStringList& items, const QString& fileName, QString* problem)
 {
     if (fileName.isEmpty()) {
         LogError(QStringLiteral("Cant save listbox because a filename wasnt specified"));
@@ -192,8 +194,9 @@ bool SaveListFile(const QStringList& items, const QString& fileName)
     if (WriteListFile(fileName, items, &error))
         return true;
     const QString cause = QString::number(error.number) + QStringLiteral(" = ") + error.description;
-    platform().MessageBox(QStringLiteral("An Error occurred in SaveListboxToFile: ") + cause +
-                          QStringLiteral(" while saving '") + fileName + QStringLiteral("'"));
     LogError(QStringLiteral("ErrorSaveListboxToFile: ") + cause);
+    if (problem)
+        *problem = QStringLiteral("An Error occurred in SaveListboxToFile: ") + cause +
+                   QStringLiteral(" while saving '") + fileName + QStringLiteral("'");
     return false;
 }

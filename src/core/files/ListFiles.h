@@ -26,9 +26,9 @@ bool ReadAtMost(QFile& file, qint64 limit, QByteArray& bytes, QString* error);
 
 enum class ListLoad {
     NoFileName,  // nothing done, the list unchanged
-    Missing,     // no such file: reported, the list unchanged
+    Missing,     // no such file: the list unchanged
     Complete,    // the list holds every item of the file
-    Incomplete,  // reported: the list holds only the part that could be read
+    Incomplete,  // the list holds only the part that could be read
 };
 
 // A file is present when its path names an existing ordinary file (a
@@ -40,15 +40,16 @@ bool IsListFilePresent(const QString& fileName);
 // or an item had to be cut to kMaxListItemLength.
 QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems = kMaxListItems);
 
-// Reads the items of a list file. A missing file is logged and shown
-// (`items` unchanged); a file that cannot be read completely is logged and
-// shown, and `items` holds what could be read, so the caller must not save
-// it over the file.
-ListLoad LoadListFile(const QString& fileName, QStringList& items);
+// Reads the items of a list file. A missing file is logged (`items`
+// unchanged); a file that cannot be read completely is logged, and `items`
+// holds what could be read, so the caller must not save it over the file.
+// In both cases `problem` receives what to tell the user.
+ListLoad LoadListFile(const QString& fileName, QStringList& items, QString* problem = nullptr);
 
 // Replaces the file with the items, atomically: a failed save leaves the old
-// file as it was, is logged and shown. Returns true when saved.
-bool SaveListFile(const QStringList& items, const QString& fileName);
+// file as it was and is logged, and `problem` receives what to tell the
+// user. Returns true when saved. An empty file name is only logged.
+bool SaveListFile(const QStringList& items, const QString& fileName, QString* problem = nullptr);
 
 // Replaces (or creates) a list file with these items, atomically. On failure
 // the old file is untouched and `error` tells why.

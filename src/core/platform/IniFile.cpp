@@ -250,4 +250,24 @@ bool WriteValue(const QString& file, const QString& section, const QString& key,
     return true;
 }
 
+bool WriteValues(const QString& file, const QList<IniEdit>& edits, QString* error)
+{
+    QByteArray content;
+    const Load load = ReadWhole(file, content, error);
+    if (load == Load::Refused)
+        return false;
+    QByteArray changed = content;
+    for (const IniEdit& edit : edits)
+        changed = SetValue(changed, edit.section, edit.key, edit.value);
+    if (load == Load::Loaded && changed == content)
+        return true;
+    OsError failure;
+    if (!WriteFileAtomically(file, changed, &failure, PreviousVersion::Keep)) {
+        if (error)
+            *error = failure.description;
+        return false;
+    }
+    return true;
+}
+
 } // namespace Ini

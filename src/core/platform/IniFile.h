@@ -1,6 +1,9 @@
 #pragma once
 
+#include "core/platform/Platform.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <optional>
 
@@ -34,5 +37,8 @@ std::optional<QString> ReadValue(const QString& file, const QString& section, co
 // not be written; the old file is then unchanged.
 bool WriteValue(const QString& file, const QString& section, const QString& key,
                 const QString& value, QString* error = nullptr);
+// Sets the values in order and replaces the file once; a file that already
+// holds them all is left alone.
+bool WriteValues(const QString& file, const QList<IniEdit>& edits, QString* error = nullptr);
 
 } // namespace Ini

@@ -1,7 +1,16 @@
 #pragma once
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
+
+// One value to store in an INI file.
+struct IniEdit {
+    QString section;
+    QString key;
+    QString value;
+    friend bool operator==(const IniEdit&, const IniEdit&) = default;
+};
 
 struct VersionNumbers {
     int major = 0;
@@ -39,6 +48,10 @@ public:
                                   const QString& file) = 0;
     virtual bool WriteProfileString(const QString& section, const QString& key,
                                     const QString& value, const QString& file) = 0;
+    // Stores several values, in order, with one replace of the file: the
+    // file ends up as the single writes one after another would leave it.
+    // Nothing is written when it holds every value already.
+    virtual bool WriteProfileStrings(const QString& file, const QList<IniEdit>& edits) = 0;
 };
 
 // The platform in use; never null once installed.

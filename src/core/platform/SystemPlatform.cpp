@@ -68,3 +68,8 @@ bool SystemPlatform::WriteProfileString(const QString& section, const QString& k
 {
     return Ini::WriteValue(file, section, key, value);
 }
+
+bool SystemPlatform::WriteProfileStrings(const QString& file, const QList<IniEdit>& edits)
+{
+    return Ini::WriteValues(file, edits);
+}

@@ -20,6 +20,7 @@ public:
                           QString& value, int bufferSize, const QString& file) override;
     bool WriteProfileString(const QString& section, const QString& key, const QString& value,
                             const QString& file) override;
+    bool WriteProfileStrings(const QString& file, const QList<IniEdit>& edits) override;
 
 private:
     QString m_programFolder;

@@ -1,13 +1,10 @@
 #include "core/settings/Settings.h"
 
 #include "core/files/ErrorLog.h"
-#include "core/files/PreviousVersions.h"
 #include "core/platform/Platform.h"
 
 #include <QFileInfo>
 #include <cmath>
-
-SettingsValues Settings;
 
 namespace {
 
@@ -17,10 +14,6 @@ QString ProgramPath(const QString& fileName)
 {
     return platform().ProgramFolder() + QLatin1Char('/') + fileName;
 }
-
-// A settings file that could not be written is worth telling the user about:
-// otherwise a confirmed change would silently be gone at the next start.
-void ReportWriteFailure(const QString& message) { ReportFailure(message); }
 
 } // namespace
 
@@ -102,93 +95,105 @@ int16_t FlagFromText(const QString& text, const QString& keyForLog)
 
 namespace {
 
-SettingsValues DefaultSettings(const QString& iniFile)
+// The six keys in the order a new file lists them, applied to the file's
+// content together and written with one replace of the file.
+bool WriteSettingsFile(const QString& iniFile, const QString& alwaysOnTop,
+                       const QString& hidePhraseList, const QString& showStatFields,
+                       const QString& contactFile, const QString& phraseList,
+                       const QString& webSitesList)
 {
-    SettingsValues v;
-    v.IniFile = iniFile;
-    v.ContactFilePath = ProgramPath(QStringLiteral("chatcontacts.lis"));
-    v.PhraseListFile = ProgramPath(QStringLiteral("phrases.txt"));
-    v.WebSitesListFile = ProgramPath(QStringLiteral("websites.lis"));
-    v.AlwaysOnTop = 1;
-    v.HidePhraseListWhenDbleClicked = 1;
-    v.ShowStatFields = 1;
-    return v;
+    const QList<IniEdit> edits = {
+        {QStringLiteral("general"), QStringLiteral("AlwaysOnTop"), alwaysOnTop},
+        {QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"), hidePhraseList},
+        {QStringLiteral("contacts"), QStringLiteral("ShowStatFields"), showStatFields},
+        {QStringLiteral("contacts"), QStringLiteral("dataFile"), contactFile},
+        {QStringLiteral("phrases"), QStringLiteral("PhraseList"), phraseList},
+        {QStringLiteral("contacts"), QStringLiteral("WebSitesList"), webSitesList},
+    };
+    return platform().WriteProfileStrings(iniFile, edits);
 }
 
-// The six keys in the order a new file lists them. Each write is tried even
-// after one failed; every write replaces the file whole, so it stays sound.
-bool WriteSettingsFile(const SettingsValues& v, const QString& iniFile)
-{
-    const OneVersionPerSave oneVersion;
-    bool ok = WriteIni(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"),
-                       QString::number(v.AlwaysOnTop), iniFile);
-    ok &= WriteIni(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"),
-                   QString::number(v.HidePhraseListWhenDbleClicked), iniFile);
-    ok &= WriteIni(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"),
-                   QString::number(v.ShowStatFields), iniFile);
-    ok &= WriteIni(QStringLiteral("contacts"), QStringLiteral("dataFile"), v.ContactFilePath,
-                   iniFile);
-    ok &= WriteIni(QStringLiteral("phrases"), QStringLiteral("PhraseList"), v.PhraseListFile,
-                   iniFile);
-    ok &= WriteIni(QStringLiteral("contacts"), QStringLiteral("WebSitesList"), v.WebSitesListFile,
-                   iniFile);
-    return ok;
-}
+QString Text(int16_t flag) { return QString::number(flag); }
 
-int16_t ReadFlag(const QString& section, const QString& key)
+// A settings file that could not be written is worth telling the user about:
+// otherwise a confirmed change would silently be gone at the next start.
+QString Logged(const QString& message)
 {
-    return FlagFromText(ReadIni(Settings.IniFile, section, key), key);
+    LogError(message);
+    return message;
 }
 
 } // namespace
 
 bool WriteDefaultSettings(const QString& iniFile)
 {
-    return WriteSettingsFile(DefaultSettings(iniFile), iniFile);
+    const QString one = QStringLiteral("1");
+    return WriteSettingsFile(iniFile, one, one, one, ProgramPath(QStringLiteral("chatcontacts.lis")),
+                             ProgramPath(QStringLiteral("phrases.txt")),
+                             ProgramPath(QStringLiteral("websites.lis")));
 }
 
-void LoadSettings()
+void Settings::SetDefaults(const QString& iniFile)
+{
+    IniFile = iniFile;
+    ContactFilePath = ProgramPath(QStringLiteral("chatcontacts.lis"));
+    PhraseListFile = ProgramPath(QStringLiteral("phrases.txt"));
+    WebSitesListFile = ProgramPath(QStringLiteral("websites.lis"));
+    AlwaysOnTop = 1;
+    HidePhraseListWhenDbleClicked = 1;
+    ShowStatFields = 1;
+    PasteAfterCopy = 0;
+}
+
+void Settings::LoadSettings()
 {
     const QString ini = ProgramPath(QStringLiteral("banterly.ini"));
-    Settings.IniFile = ini;
+    IniFile = ini;
     if (!QFileInfo(ini).isFile() && !WriteDefaultSettings(ini)) {
         // Nothing to read back: run with the defaults.
-        ReportWriteFailure(QStringLiteral("Could not create the settings file ") + ini +
-                           QStringLiteral(". Banterly runs with the default settings."));
-        Settings = DefaultSettings(ini);
+        SetDefaults(ini);
+        emit problem(Logged(QStringLiteral("Could not create the settings file ") + ini +
+                            QStringLiteral(". Banterly runs with the default settings.")));
+        emit loaded();
         return;
     }
-    Settings.ContactFilePath = ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("dataFile"));
-    Settings.PhraseListFile = ReadIni(ini, QStringLiteral("phrases"), QStringLiteral("PhraseList"));
-    Settings.WebSitesListFile =
-        ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("WebSitesList"));
-    Settings.AlwaysOnTop = ReadFlag(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"));
-    Settings.HidePhraseListWhenDbleClicked =
-        ReadFlag(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"));
-    Settings.ShowStatFields = ReadFlag(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"));
-    Settings.PasteAfterCopy = FlagFromText(
+    auto flag = [&ini](const QString& section, const QString& key) {
+        return FlagFromText(ReadIni(ini, section, key), key);
+    };
+    ContactFilePath = ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("dataFile"));
+    PhraseListFile = ReadIni(ini, QStringLiteral("phrases"), QStringLiteral("PhraseList"));
+    WebSitesListFile = ReadIni(ini, QStringLiteral("contacts"), QStringLiteral("WebSitesList"));
+    AlwaysOnTop = flag(QStringLiteral("general"), QStringLiteral("AlwaysOnTop"));
+    HidePhraseListWhenDbleClicked =
+        flag(QStringLiteral("phrases"), QStringLiteral("HidePhraseListWhenDbleClicked"));
+    ShowStatFields = flag(QStringLiteral("contacts"), QStringLiteral("ShowStatFields"));
+    PasteAfterCopy = FlagFromText(
         ReadIniQuietly(ini, QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy")),
         QStringLiteral("PasteAfterCopy"));
+    emit loaded();
 }
 
-bool SaveSettings()
+bool Settings::SaveSettings()
 {
-    if (WriteSettingsFile(Settings, Settings.IniFile))
-        return true;
-    ReportWriteFailure(QStringLiteral("Could not save the settings to ") + Settings.IniFile +
-                       QStringLiteral(". The options stay in effect until Banterly is closed; "
-                                      "confirm them again to retry."));
-    return false;
+    const bool saved =
+        WriteSettingsFile(IniFile, Text(AlwaysOnTop), Text(HidePhraseListWhenDbleClicked),
+                          Text(ShowStatFields), ContactFilePath, PhraseListFile, WebSitesListFile);
+    if (!saved)
+        emit problem(Logged(QStringLiteral("Could not save the settings to ") + IniFile +
+                            QStringLiteral(". The options stay in effect until Banterly is "
+                                           "closed; confirm them again to retry.")));
+    // The values are in effect for this run either way.
+    emit changed();
+    return saved;
 }
 
-
-bool SavePasteAfterCopy()
+bool Settings::SavePasteAfterCopy()
 {
-    if (WriteIni(QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy"),
-                 QString::number(Settings.PasteAfterCopy), Settings.IniFile))
+    if (WriteIni(QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy"), Text(PasteAfterCopy),
+                 IniFile))
         return true;
-    ReportWriteFailure(QStringLiteral("Could not save the settings to ") + Settings.IniFile +
-                       QStringLiteral(". The option stays in effect until Banterly is closed; "
-                                      "switch it again to retry."));
+    emit problem(Logged(QStringLiteral("Could not save the settings to ") + IniFile +
+                        QStringLiteral(". The option stays in effect until Banterly is closed; "
+                                       "switch it again to retry.")));
     return false;
 }

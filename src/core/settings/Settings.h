@@ -1,10 +1,17 @@
 #pragma once
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 
-// The settings held from banterly.ini for the whole run.
-struct SettingsValues {
+// The settings held from banterly.ini for the whole run. One object, handed
+// by reference to whoever reads or changes it; it says when its values
+// changed, and what the user must be told when the file could not be written.
+class Settings : public QObject {
+    Q_OBJECT
+public:
+    explicit Settings(QObject* parent = nullptr) : QObject(parent) {}
+
     QString IniFile;           // program folder + "/banterly.ini"
     QString ContactFilePath;   // [contacts] dataFile
     QString PhraseListFile;    // [phrases] PhraseList
@@ -15,19 +22,36 @@ struct SettingsValues {
     // [phrases]: 1 = a copied phrase is pasted into the chat window. Optional:
     // absent means 0, and the default file does not list it.
     int16_t PasteAfterCopy = 0;
+
+    // Creates banterly.ini with defaults when it is missing, then reads it;
+    // emits loaded().
+    void LoadSettings();
+    // Writes the six values into banterly.ini with one replace of the file
+    // (nothing is written when the file holds them already), then emits
+    // changed(). False when the write failed: problem() has been emitted,
+    // and the values stay in memory for the next try.
+    bool SaveSettings();
+    // Writes [phrases] PasteAfterCopy alone (the rest of the file stays as it
+    // is); false, after problem(), when the write failed.
+    bool SavePasteAfterCopy();
+
+signals:
+    // After a load. The values are only taken into effect on the windows
+    // when the user confirms them (changed()), not at start-up.
+    void loaded();
+    // After the values were set and saved (also when the save failed: they
+    // are in effect for this run).
+    void changed();
+    // A failure the user must be told of (it is in the log already).
+    void problem(const QString& message);
+
+private:
+    void SetDefaults(const QString& iniFile);
 };
 
-extern SettingsValues Settings;
-
-// Creates banterly.ini with defaults when it is missing, then reads it.
-void LoadSettings();
-// Both return false when a write failed. SaveSettings has then told the user
-// (message box and log) and the values stay in memory for the next try.
+// Writes the six default values into a new settings file; false when the
+// write failed.
 bool WriteDefaultSettings(const QString& iniFile);
-bool SaveSettings();
-// Writes [phrases] PasteAfterCopy alone (the rest of the file stays as it
-// is); false, after telling the user, when the write failed.
-bool SavePasteAfterCopy();
 
 // The value of a key, trimmed; empty (and a warning in the log) when absent.
 QString ReadIni(const QString& iniFile, const QString& section, const QString& key);

@@ -1,20 +1,20 @@
 #include "ui/app/RemoteCommands.h"
 
-#include "ui/app/Windows.h"
+#include "ui/app/Controller.h"
 
 #include <cstdio>
 
-SingleInstance::Reply RunRemoteCommand(const SingleInstance::Request& request)
+SingleInstance::Reply RunRemoteCommand(Controller& app, const SingleInstance::Request& request)
 {
     if (request.command == QLatin1String("show") && request.args.size() == 1 &&
-        ShowWindowNamed(request.args.first())) {
+        app.ShowWindowNamed(request.args.first())) {
         return {0, QString(), {}};
     }
     if (request.command.startsWith(QLatin1String("import-")) ||
         request.command.startsWith(QLatin1String("export-"))) {
         if (request.args.size() != 1)
             return {2, {}, request.command + QStringLiteral(" takes one file")};
-        const ExchangeResult r = ExchangeWithWindows(request.command, request.args.first());
+        const ExchangeResult r = app.ExchangeWithWindows(request.command, request.args.first());
         return {int(r.status), r.summary, r.error};
     }
     return {2,

@@ -2,10 +2,28 @@
 
 #include "core/contacts/ContactStore.h"
 #include "core/files/ErrorLog.h"
+#include "core/phrases/PhraseList.h"
+#include "core/platform/Platform.h"
+#include "core/settings/Settings.h"
 
-void ReportBookFailures(ContactStore& book)
+namespace {
+void Show(const QString& message) { platform().MessageBox(message); }
+void LogAndShow(const QString& message) { ReportFailure(message); }
+} // namespace
+
+void ReportProblems(ContactStore& book)
 {
-    const auto report = [](const QString& message) { ReportFailure(message); };
-    QObject::connect(&book, &ContactStore::saveFailed, &book, report);
-    QObject::connect(&book, &ContactStore::problem, &book, report);
+    QObject::connect(&book, &ContactStore::saveFailed, &book, LogAndShow);
+    QObject::connect(&book, &ContactStore::problem, &book, LogAndShow);
+}
+
+void ReportProblems(Settings& settings)
+{
+    QObject::connect(&settings, &Settings::problem, &settings, Show);
+}
+
+void ReportProblems(PhraseList& phrases)
+{
+    QObject::connect(&phrases, &PhraseList::problem, &phrases, Show);
+    QObject::connect(&phrases, &PhraseList::saveFailed, &phrases, Show);
 }

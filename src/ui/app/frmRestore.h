@@ -6,6 +6,7 @@
 #include <QPushButton>
 #include <functional>
 
+
 // Restore from a Backup: the kept versions of the contact file or the phrase
 // file, newest first, each with the time it was replaced and how many
 // contacts or phrases it holds. Restore puts the selected version back in

@@ -2,6 +2,7 @@
 
 #include "core/files/ErrorLog.h"
 #include "core/platform/Platform.h"
+#include "core/settings/Settings.h"
 #include "ui/desktop/Desktop.h"
 #include "ui/desktop/Fonts.h"
 #include "ui/desktop/Twips.h"
@@ -58,7 +59,7 @@ void RunStartupStep(const char* what, const std::function<void()>& step)
     platform().MessageBox(message);
 }
 
-frmToolbar1::frmToolbar1()
+frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
 {
     setWindowTitle(QStringLiteral("Banterly"));
     setAutoFillBackground(true);
@@ -136,7 +137,6 @@ frmToolbar1::frmToolbar1()
     mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));
     mnuPasteAfterCopy->setCheckable(true);
     connect(mnuPasteAfterCopy, &QAction::triggered, this, [this](bool on) {
-        m_pasteAfterCopy = on;
         emit pasteAfterCopyToggled(on);
     });
     // The item shows the setting, and is greyed (its tooltip says why) where
@@ -144,7 +144,7 @@ frmToolbar1::frmToolbar1()
     mnuToolbar->setToolTipsVisible(true);
     connect(mnuToolbar, &QMenu::aboutToShow, this, [this] {
         const QString unavailable = PasteUnavailableReason();
-        mnuPasteAfterCopy->setChecked(m_pasteAfterCopy);
+        mnuPasteAfterCopy->setChecked(m_settings.PasteAfterCopy == 1);
         mnuPasteAfterCopy->setEnabled(unavailable.isEmpty());
         mnuPasteAfterCopy->setToolTip(
             unavailable.isEmpty()

@@ -12,6 +12,8 @@
 #include <cstdint>
 #include <functional>
 
+class Settings;
+
 // The clock label: a press is one click; a double click is not a second one.
 using ClockLabel = ClickLabel;
 
@@ -23,7 +25,7 @@ using ClockLabel = ClickLabel;
 class frmToolbar1 : public QWidget {
     Q_OBJECT
 public:
-    frmToolbar1();
+    explicit frmToolbar1(const Settings& settings);
 
     // The start-up sequence: the toolbar on the screen, then readyToLoad()
     // (the controller reads the settings and the contacts).
@@ -37,8 +39,6 @@ public:
     // Asked before the program ends: saves what would be lost. False when a
     // save failed (the user has been told); the program then stays open once.
     std::function<bool()> SaveBeforeClosing;
-    // The check of "Paste Phrases into the Chat Window" (the setting's value).
-    void SetPasteAfterCopy(bool on) { m_pasteAfterCopy = on; }
 
     void cmdButton_Click(int index);
     void lblTime_Click();
@@ -69,11 +69,11 @@ protected:
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
+    const Settings& m_settings;  // the paste switch's check shows its value
     bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
     bool m_fontsReady = false;  // the font stand-ins are installed (Load)
-    bool m_pasteAfterCopy = false;
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up

@@ -1,6 +1,5 @@
 #include "ui/options/frmOptions.h"
 
-#include "ui/app/Windows.h"
 #include "ui/desktop/PointFont.h"
 #include "ui/desktop/Twips.h"
 #include "core/settings/Settings.h"
@@ -68,7 +67,7 @@ void OptionCheckBox::nextCheckState()
     setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
 }
 
-frmOptions::frmOptions()
+frmOptions::frmOptions(Settings& settings) : m_settings(settings)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Options  for Orvane Software's Banterly "));
@@ -117,29 +116,21 @@ void frmOptions::cmdOK_Click()
 
 void frmOptions::cmdCancel_Click() { close(); }
 
-void frmOptions::cmdAbout_Click()
-{
-    if (!m_about) {
-        m_about = new frmAbout(this);
-        m_about->open();
-    }
-    m_about->show();
-    m_about->raise();
-    m_about->activateWindow();
-}
+void frmOptions::cmdAbout_Click() { emit aboutRequested(); }
 
 void FillOptionsForm(frmOptions& dialog)
 {
-    dialog.chkOptions[0]->SetValue(Settings.AlwaysOnTop);
-    dialog.chkOptions[1]->SetValue(Settings.HidePhraseListWhenDbleClicked);
-    dialog.chkOptions[2]->SetValue(Settings.ShowStatFields);
+    const Settings& settings = dialog.OptionSettings();
+    dialog.chkOptions[0]->SetValue(settings.AlwaysOnTop);
+    dialog.chkOptions[1]->SetValue(settings.HidePhraseListWhenDbleClicked);
+    dialog.chkOptions[2]->SetValue(settings.ShowStatFields);
 }
 
 void AcceptOptions(frmOptions& dialog)
 {
-    Settings.AlwaysOnTop = dialog.chkOptions[0]->Value();
-    Settings.HidePhraseListWhenDbleClicked = dialog.chkOptions[1]->Value();
-    Settings.ShowStatFields = dialog.chkOptions[2]->Value();
-    SaveSettings();
-    ApplySettings();
+    Settings& settings = dialog.OptionSettings();
+    settings.AlwaysOnTop = dialog.chkOptions[0]->Value();
+    settings.HidePhraseListWhenDbleClicked = dialog.chkOptions[1]->Value();
+    settings.ShowStatFields = dialog.chkOptions[2]->Value();
+    settings.SaveSettings();  // announces the change, which applies it
 }

@@ -1,11 +1,8 @@
 #pragma once
 
-#include "ui/options/frmAbout.h"
-
 #include <QCheckBox>
 #include <QDialog>
 #include <QGroupBox>
-#include <QPointer>
 #include <QPushButton>
 #include <array>
 #include <cstdint>
@@ -29,20 +26,23 @@ private:
     std::optional<int16_t> m_unshownValue;
 };
 
+class Settings;
+
 // The options dialog: three check boxes, About, OK and Cancel. Modeless;
-// OK, Cancel and the close box destroy it.
+// OK, Cancel and the close box destroy it. OK stores the three options in
+// the settings and saves them; About is asked for, not opened here.
 class frmOptions : public QDialog {
     Q_OBJECT
 public:
-    frmOptions();
+    explicit frmOptions(Settings& settings);
     void Load();
 
     void cmdOK_Click();
     void cmdCancel_Click();
     void cmdAbout_Click();
 
-    // The About window while it is open, else null.
-    frmAbout* About() const { return m_about; }
+    // The settings the dialog shows and changes.
+    Settings& OptionSettings() const { return m_settings; }
 
     QGroupBox* Frame1 = nullptr;
     std::array<OptionCheckBox*, 3> chkOptions{};
@@ -50,12 +50,16 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdCancel = nullptr;
 
+signals:
+    void aboutRequested();
+
 private:
-    QPointer<frmAbout> m_about;
+    Settings& m_settings;
 };
 
 // Sets the dialog's boxes from AlwaysOnTop, HidePhraseListWhenDbleClicked and
 // ShowStatFields.
 void FillOptionsForm(frmOptions& dialog);
-// Takes the three flags from the boxes, saves the settings and applies them.
+// Takes the three flags from the boxes and saves the settings, which then
+// announce the change (whoever applies them listens).
 void AcceptOptions(frmOptions& dialog);

@@ -102,14 +102,14 @@ PhrasePaster& Paster()
 
 QString PasteUnavailableReason() { return pasteWindows().Unavailable(); }
 
-void FollowActiveWindow()
+void FollowActiveWindow(const Settings& settings)
 {
-    Paster().Follow(Settings.PasteAfterCopy == 1 && PasteUnavailableReason().isEmpty());
+    Paster().Follow(settings.PasteAfterCopy == 1 && PasteUnavailableReason().isEmpty());
 }
 
-void PasteCopiedPhrase()
+void PasteCopiedPhrase(const Settings& settings)
 {
-    if (Settings.PasteAfterCopy != 1 || !PasteUnavailableReason().isEmpty())
+    if (settings.PasteAfterCopy != 1 || !PasteUnavailableReason().isEmpty())
         return;
     // After the events of the copy and of hiding the phrase window.
     QTimer::singleShot(0, &Paster(), [] { Paster().Begin(); });

@@ -1,17 +1,14 @@
 #include "ui/phrases/frmPhrases.h"
 
-#include "ui/desktop/WindowControl.h"
-#include "core/files/ErrorLog.h"
-#include "ui/widgets/ListBoxFiles.h"
-#include "ui/phrases/PhrasePaste.h"
-#include "ui/desktop/Desktop.h"
-#include "core/platform/Platform.h"
-#include "ui/desktop/Twips.h"
+#include "core/phrases/PhraseList.h"
 #include "core/settings/Settings.h"
+#include "ui/desktop/Desktop.h"
+#include "ui/desktop/Twips.h"
+#include "ui/desktop/WindowControl.h"
+#include "ui/phrases/PhrasePaste.h"
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QSignalBlocker>
@@ -25,25 +22,6 @@ const QString kAddPrompt = QStringLiteral(
     "as if you have typed it.  This will save you a lot of typing to commonly asked questions , "
     "eg 'What are your stats?'");
 
-const QStringList kDefaultPhrases = {
-    QStringLiteral("Double Click this phrase to copy it to the Clipboard"),
-    QStringLiteral("Use the right mouse button to Add, Edit and Delete Phrases"),
-};
-
-void Report(const QString& logLine, const QString& message)
-{
-    LogError(logLine);
-    platform().MessageBox(message);
-}
-
-// True when nothing at all is at the path, not even a broken link, a folder
-// or a device: only then may a new file be put there.
-bool NothingAt(const QString& path)
-{
-    const QFileInfo info(path);
-    return !info.exists() && !info.isSymLink();
-}
-
 } // namespace
 
 void CopyTextToClipboard(const QString& text)
@@ -52,7 +30,8 @@ void CopyTextToClipboard(const QString& text)
     desktop().ClipboardSetText(text);
 }
 
-frmPhrases::frmPhrases()
+frmPhrases::frmPhrases(PhraseList& phrases, Settings& settings)
+    : m_phrases(phrases), m_settings(settings)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Phrases to Paste into Chat Sessions"));
@@ -93,20 +72,35 @@ frmPhrases::frmPhrases()
     connect(lstPhrases, &QListWidget::itemSelectionChanged, this, &frmPhrases::Selection);
     connect(lstPhrases, &QListWidget::itemClicked, this, &frmPhrases::Selection);
     connect(lstPhrases, &QListWidget::itemDoubleClicked, this, &frmPhrases::DoubleClick);
+
+    connect(&m_phrases, &PhraseList::reloaded, this, &frmPhrases::ShowAll);
+    connect(&m_phrases, &PhraseList::added, this,
+            [this](int row) { lstPhrases->insertItem(row, m_phrases.At(row)); });
+    connect(&m_phrases, &PhraseList::changed, this,
+            [this](int row) { lstPhrases->item(row)->setText(m_phrases.At(row)); });
+    connect(&m_phrases, &PhraseList::removed, this, &frmPhrases::ShowRemoved);
 }
 
-void frmPhrases::Load()
+void frmPhrases::Load() { m_phrases.Load(m_settings.PhraseListFile); }
+
+void frmPhrases::ShowAll()
 {
-    const QString& path = Settings.PhraseListFile;
-    if (!path.isEmpty() && NothingAt(path))
-        WriteListFile(path, kDefaultPhrases);  // a failure shows in the load below
-    if (LoadFileToListBox(*lstPhrases, path) == ListLoad::Incomplete) {
-        m_saveRefusal = QStringLiteral("The phrases were not saved: ") + path +
-                        QStringLiteral(" could not be read completely when this list was loaded, and "
-                                       "saving would replace the phrases in it with only the part "
-                                       "that was read. Close the phrase window and open it again "
-                                       "to read the file anew.");
+    m_closeRefused = false;
+    lstPhrases->clear();
+    txtPhrase->clear();
+    lstPhrases->addItems(m_phrases.Phrases());
+}
+
+void frmPhrases::ShowRemoved(int row)
+{
+    {
+        // The view would select the neighbour of the removed item; after a
+        // removal nothing is selected and the current phrase stays.
+        const QSignalBlocker blocker(lstPhrases);
+        delete lstPhrases->takeItem(row);
+        lstPhrases->selectionModel()->clear();
     }
+    lstPhrases->viewport()->update();
 }
 
 void frmPhrases::resizeEvent(QResizeEvent* event)
@@ -216,10 +210,10 @@ void frmPhrases::Selection()
 void frmPhrases::DoubleClick()
 {
     Copy();
-    if (Settings.HidePhraseListWhenDbleClicked == 1)
+    if (m_settings.HidePhraseListWhenDbleClicked == 1)
         hide();
     if (!txtPhrase->text().isEmpty())
-        PasteCopiedPhrase();
+        PasteCopiedPhrase(m_settings);
 }
 
 void frmPhrases::Copy()
@@ -246,19 +240,13 @@ QString frmPhrases::AskForPhrase(const QString& prompt, const QString& title,
 
 void frmPhrases::Add()
 {
-    if (lstPhrases->count() >= kMaxListItems) {
-        Report(QStringLiteral("Add Phrase : the list is full"),
-               QStringLiteral("The phrase list is full: it holds %1 phrases, the most it can hold. "
-                              "Remove a phrase before adding another.")
-                   .arg(kMaxListItems));
+    if (!m_phrases.HasRoom())
         return;
-    }
     const QString answer =
         AskForPhrase(kAddPrompt, QStringLiteral("Adding Phrase to List"), QString());
     if (answer.isEmpty())
         return;
-    lstPhrases->addItem(answer);
-    SavePhrases();
+    m_phrases.Add(answer);
 }
 
 void frmPhrases::Edit()
@@ -271,8 +259,7 @@ void frmPhrases::Edit()
                                         lstPhrases->item(row)->text());
     if (answer.isEmpty())
         return;
-    lstPhrases->item(row)->setText(answer);
-    SavePhrases();
+    m_phrases.Edit(row, answer);
 }
 
 void frmPhrases::Remove()
@@ -280,64 +267,23 @@ void frmPhrases::Remove()
     const int row = SelectedRow();
     if (row < 0)
         return;
-    {
-        // The view would select the neighbour of the removed item; after a
-        // removal nothing is selected and the current phrase stays.
-        const QSignalBlocker blocker(lstPhrases);
-        delete lstPhrases->takeItem(row);
-        lstPhrases->selectionModel()->clear();
-    }
-    lstPhrases->viewport()->update();
-    SavePhrases();
+    m_phrases.Remove(row);
 }
 
 void frmPhrases::Find()
 {
     const QString answer =
         Ask(QStringLiteral("Enter Phrase to search for"), QStringLiteral("Looking for Phrase"), QString());
-    const int count = lstPhrases->count();
-    const int selected = SelectedRow();
-    // From the item after the selected one round to the selected one itself.
-    for (int step = 1; step <= count; ++step) {
-        const int row = (selected + step) % count;
-        if (lstPhrases->item(row)->text().contains(answer, Qt::CaseSensitive)) {
-            lstPhrases->setCurrentRow(row);
-            Selection();
-            return;
-        }
-    }
-}
-
-void frmPhrases::SavePhrases()
-{
-    const QString& path = Settings.PhraseListFile;
-    if (!m_saveRefusal.isEmpty()) {
-        Report(QStringLiteral("SaveListboxToFile : not saved over ") + path +
-                   QStringLiteral(", which could not be read completely"),
-               m_saveRefusal);
+    const int row = m_phrases.Find(answer, SelectedRow());
+    if (row < 0)
         return;
-    }
-    // A failed write is remembered, so that closing the window or the
-    // program tries once more instead of dropping the list.
-    m_unsaved = !SaveListboxToFile(*lstPhrases, path) && !path.isEmpty();
+    lstPhrases->setCurrentRow(row);
+    Selection();
 }
 
-void frmPhrases::ReloadFromFile()
-{
-    m_saveRefusal.clear();
-    m_unsaved = false;
-    m_closeRefused = false;
-    lstPhrases->clear();
-    txtPhrase->clear();
-    Load();
-}
+void frmPhrases::ReloadFromFile() { Load(); }
 
-bool frmPhrases::SaveUnsavedPhrases()
-{
-    if (m_unsaved)
-        SavePhrases();
-    return !m_unsaved;
-}
+bool frmPhrases::SaveUnsavedPhrases() { return m_phrases.SaveUnsaved(); }
 
 void frmPhrases::closeEvent(QCloseEvent* event)
 {

@@ -6,15 +6,19 @@
 #include <QMenu>
 #include <QWidget>
 
+class PhraseList;
+class Settings;
+
 // Puts a text on the clipboard as plain text, after emptying it.
 void CopyTextToClipboard(const QString& text);
 
-// Canned phrases to copy into a chat. The list is the working copy of the
-// phrase file; every add, edit and remove writes the whole list back.
+// Canned phrases to copy into a chat: shows the phrase list and follows its
+// changes; the list itself writes the file after every add, edit and remove.
 class frmPhrases : public QWidget {
     Q_OBJECT
 public:
-    frmPhrases();
+    frmPhrases(PhraseList& phrases, Settings& settings);
+    // Reads the phrase file named by the settings into the list.
     void Load();
 
     // Commands of the popup menu.
@@ -55,11 +59,10 @@ private:
     void DoubleClick();
     QString Ask(const QString& prompt, const QString& title, const QString& defaultText);
     QString AskForPhrase(const QString& prompt, const QString& title, const QString& defaultText);
-    void SavePhrases();
+    void ShowAll();
+    void ShowRemoved(int row);
 
-    // Why the list must not be written over the file (it was not read
-    // completely); empty when saving is allowed.
-    QString m_saveRefusal;
-    bool m_unsaved = false;       // the last save failed
-    bool m_closeRefused = false;  // a close was refused because of that
+    PhraseList& m_phrases;
+    Settings& m_settings;
+    bool m_closeRefused = false;  // a close was refused because a save failed
 };

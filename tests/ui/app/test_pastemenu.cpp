@@ -1,4 +1,4 @@
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/phrases/frmPhrases.h"
 #include "core/settings/Settings.h"
@@ -14,18 +14,18 @@ class TestPasteMenu : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { Settings = SettingsValues{}; }
-    void cleanup() { UnloadAllWindows(); }
+    void init() { EndApp(); }
+    void cleanup() { EndApp(); }
 
     void greyedWithoutX11AndACopyStillWorks()
     {
         FakePlatform fake;
         TestFolder folder;
         folder.Write("phrases.txt", "alpha\r\nbeta\r\n");
-        Settings.PhraseListFile = folder.File("phrases.txt");
-        Settings.PasteAfterCopy = 1;
+        App().AppSettings().PhraseListFile = folder.File("phrases.txt");
+        App().AppSettings().PasteAfterCopy = 1;
 
-        frmToolbar1& toolbar = Toolbar();
+        frmToolbar1& toolbar = App().Toolbar();
         emit toolbar.mnuToolbar->aboutToShow();
         QAction* item = toolbar.mnuPasteAfterCopy;
         QVERIFY(item->isChecked());
@@ -35,7 +35,7 @@ private slots:
 
         // Enter on a phrase copies it; the paste that cannot happen neither
         // touches a display nor gets in the way.
-        frmPhrases& phrases = Phrases();
+        frmPhrases& phrases = App().Phrases();
         phrases.show();
         phrases.lstPhrases->setCurrentRow(1);
         QTest::keyClick(phrases.lstPhrases, Qt::Key_Return);
@@ -47,11 +47,11 @@ private slots:
     {
         FakePlatform fake;
         TestFolder folder;
-        Settings.IniFile = folder.File("gone/banterly.ini");
-        QAction* item = Toolbar().mnuPasteAfterCopy;
+        App().AppSettings().IniFile = folder.File("gone/banterly.ini");
+        QAction* item = App().Toolbar().mnuPasteAfterCopy;
         item->setEnabled(true);  // as on an X11 display
         item->trigger();
-        QCOMPARE(Settings.PasteAfterCopy, int16_t(1));  // in effect for this run
+        QCOMPARE(App().AppSettings().PasteAfterCopy, int16_t(1));  // in effect for this run
         QCOMPARE(fake.Messages().size(), 1);
         QVERIFY(fake.Messages().first().startsWith(QStringLiteral("Could not save the settings")));
     }

@@ -51,8 +51,8 @@ class TestRestore : public QObject {
     QString File() const { return fx.book->ContactFilePath; }
     frmRestore& OpenFromToolbarMenu()
     {
-        Toolbar().mnuRestore->trigger();
-        return RestoreWindow();
+        App().Toolbar().mnuRestore->trigger();
+        return App().RestoreWindow();
     }
     QStringList Listed(const frmRestore& w)
     {
@@ -91,7 +91,7 @@ private slots:
     // content it replaced is a kept version itself.
     void restoringTheOldestVersion()
     {
-        ShowContactList();
+        App().ShowContactList();
         frmRestore& w = OpenFromToolbarMenu();
         QCOMPARE(Listed(w), QStringList({u"9 Dec 2026 01:45:00   4 contacts"_s,
                                          u"9 Dec 2026 01:30:12   3 contacts"_s}));
@@ -108,7 +108,7 @@ private slots:
         QCOMPARE(fx.book->ContactCount, int16_t(3));
         QVERIFY(!fx.book->ContactTableUnsaved());
         QCOMPARE(fx.book->Contacts[3].Field(ContactField::ChatName), u"Caf\u00e9"_s);
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         QCOMPARE(list.lstNames->count(), 3);
         QVERIFY(list.lstNames->item(2)->text().contains(u"Caf\u00e9"_s));
 

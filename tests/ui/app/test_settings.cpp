@@ -1,6 +1,6 @@
 #include "core/settings/Settings.h"
 
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/contacts/frmContactDetails.h"
 #include "support/FakePlatform.h"
 #include "support/TestFolder.h"
@@ -61,44 +61,45 @@ class TestSettings : public QObject {
     }
 
 private slots:
-    void init() { Settings = SettingsValues{}; }
-    void cleanup() { UnloadAllWindows(); }
+    void init() { EndApp(); }
+    void cleanup() { EndApp(); }
 
     void firstStartWritesTheDefaultFileAndReadsItBack()
     {
         Setup s;
-        LoadSettings();
+        App().AppSettings().LoadSettings();
         const QByteArray f = QDir::toNativeSeparators(s.dir.Path()).toUtf8();
         QCOMPARE(s.Ini(), "[general]\r\nAlwaysOnTop=1\r\n"
                           "[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\nPhraseList=" +
                               f + "/phrases.txt\r\n[contacts]\r\nShowStatFields=1\r\ndataFile=" +
                               f + "/chatcontacts.lis\r\nWebSitesList=" + f +
                               "/websites.lis\r\n");
-        QCOMPARE(Settings.IniFile, s.dir.File(QStringLiteral("banterly.ini")));
-        QCOMPARE(Settings.ContactFilePath, s.dir.File(QStringLiteral("chatcontacts.lis")));
-        QCOMPARE(Settings.PhraseListFile, s.dir.File(QStringLiteral("phrases.txt")));
-        QCOMPARE(Settings.WebSitesListFile, s.dir.File(QStringLiteral("websites.lis")));
-        QCOMPARE(Settings.AlwaysOnTop, 1);
-        QCOMPARE(Settings.HidePhraseListWhenDbleClicked, 1);
-        QCOMPARE(Settings.ShowStatFields, 1);
+        QCOMPARE(App().AppSettings().IniFile, s.dir.File(QStringLiteral("banterly.ini")));
+        QCOMPARE(App().AppSettings().ContactFilePath, s.dir.File(QStringLiteral("chatcontacts.lis")));
+        QCOMPARE(App().AppSettings().PhraseListFile, s.dir.File(QStringLiteral("phrases.txt")));
+        QCOMPARE(App().AppSettings().WebSitesListFile, s.dir.File(QStringLiteral("websites.lis")));
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 1);
+        QCOMPARE(App().AppSettings().HidePhraseListWhenDbleClicked, 1);
+        QCOMPARE(App().AppSettings().ShowStatFields, 1);
         QVERIFY(!s.dir.Exists(kLogName));
         QCOMPARE(s.fake.Count("MessageBox"), 0);
         // A second start reads the file and leaves it alone.
         const QByteArray before = s.Ini();
-        LoadSettings();
+        App().AppSettings().LoadSettings();
         QCOMPARE(s.Ini(), before);
-        QCOMPARE(s.fake.Count("WriteProfileString"), 6);
+        QCOMPARE(s.fake.Count("WriteProfileStrings"), 1);
+        QCOMPARE(s.fake.IniEditTexts().size(), 6);
     }
 
     void emptyValueIsReadTwiceLoggedOnceAndGivesZero()
     {
         Setup s(IniWith(""));
-        LoadSettings();
-        QCOMPARE(Settings.AlwaysOnTop, 0);
+        App().AppSettings().LoadSettings();
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 0);
         QCOMPARE(s.Reads("AlwaysOnTop"), 2);
         QCOMPARE(s.Reads("ShowStatFields"), 1);
         const QByteArray expected = kLogStamp + "Warning - failed to read INI :file=" +
-                                    Settings.IniFile.toUtf8() +
+                                    App().AppSettings().IniFile.toUtf8() +
                                     "    sect=general   key=AlwaysOnTop\r";
         QCOMPARE(s.LogLines(), QList<QByteArray>{expected});
         QCOMPARE(s.fake.Count("MessageBox"), 0);
@@ -107,9 +108,9 @@ private slots:
     void flagsReadFromTheFile()
     {
         Setup s(IniWith("2", " \t0 "));
-        LoadSettings();
-        QCOMPARE(Settings.AlwaysOnTop, 2);
-        QCOMPARE(Settings.ShowStatFields, 0);
+        App().AppSettings().LoadSettings();
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 2);
+        QCOMPARE(App().AppSettings().ShowStatFields, 0);
         QVERIFY(!s.dir.Exists(kLogName));
     }
 
@@ -158,9 +159,9 @@ private slots:
     {
         QFETCH(QString, text);
         Setup s(IniWith(text.toLatin1()));
-        LoadSettings();
-        QCOMPARE(Settings.AlwaysOnTop, 0);
-        QCOMPARE(Settings.ShowStatFields, 1);
+        App().AppSettings().LoadSettings();
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 0);
+        QCOMPARE(App().AppSettings().ShowStatFields, 1);
         const QList<QByteArray> lines = s.LogLines();
         QCOMPARE(lines.size(), 1);
         QVERIFY(lines[0].startsWith(kLogStamp + "Warning - INI value out of range :key=AlwaysOnTop"));
@@ -192,12 +193,12 @@ private slots:
                                       "[phrases]\r\nHidePhraseListWhenDbleClicked=1\r\n"
                                       "PhraseList=/old/p.txt\r\n";
         Setup s(handEdited);
-        LoadSettings();
-        QCOMPARE(Settings.ContactFilePath, QStringLiteral("/old/c.lis"));
-        Settings.AlwaysOnTop = 0;
-        Settings.ShowStatFields = -1;
-        Settings.HidePhraseListWhenDbleClicked = 2;
-        QVERIFY(SaveSettings());
+        App().AppSettings().LoadSettings();
+        QCOMPARE(App().AppSettings().ContactFilePath, QStringLiteral("/old/c.lis"));
+        App().AppSettings().AlwaysOnTop = 0;
+        App().AppSettings().ShowStatFields = -1;
+        App().AppSettings().HidePhraseListWhenDbleClicked = 2;
+        QVERIFY(App().AppSettings().SaveSettings());
         // Only the changed values change: blanks, quotes and spelling stay.
         QCOMPARE(s.Ini(), QByteArray("; my settings\n[GENERAL]\nalwaysontop = 0\n\n"
                                      "[Contacts]\nShowStatFields=-1\r\nDATAFILE=\"/old/c.lis\"\r\n"
@@ -207,9 +208,9 @@ private slots:
         QCOMPARE(s.fake.Count("MessageBox"), 0);
         // Missing keys are added to their sections.
         Setup fresh("[general]\r\n");
-        LoadSettings();
-        Settings.AlwaysOnTop = 1;
-        QVERIFY(SaveSettings());
+        App().AppSettings().LoadSettings();
+        App().AppSettings().AlwaysOnTop = 1;
+        QVERIFY(App().AppSettings().SaveSettings());
         QCOMPARE(fresh.Ini(), QByteArray("[general]\r\nAlwaysOnTop=1\r\n"
                                          "[phrases]\r\nHidePhraseListWhenDbleClicked=0\r\n"
                                          "PhraseList=\r\n[contacts]\r\nShowStatFields=0\r\n"
@@ -220,30 +221,31 @@ private slots:
     {
         Setup s;
         QVERIFY(QDir(s.dir.Path()).mkdir(QStringLiteral("settings-folder")));
-        Settings.IniFile = s.dir.File(QStringLiteral("settings-folder"));
-        Settings.AlwaysOnTop = 1;
-        QVERIFY(!SaveSettings());
-        QCOMPARE(s.fake.Count("WriteProfileString"), 6);
+        App().AppSettings().IniFile = s.dir.File(QStringLiteral("settings-folder"));
+        App().AppSettings().AlwaysOnTop = 1;
+        QVERIFY(!App().AppSettings().SaveSettings());
+        QCOMPARE(s.fake.Count("WriteProfileStrings"), 1);
+        QCOMPARE(s.fake.IniEditTexts().size(), 6);
         QCOMPARE(s.fake.Messages().size(), 1);
         const QString message = s.fake.Messages().value(0);
         QVERIFY(message.startsWith(QStringLiteral("Could not save the settings to ") +
-                                   Settings.IniFile));
+                                   App().AppSettings().IniFile));
         QCOMPARE(s.LogLines(), QList<QByteArray>{kLogStamp + message.toUtf8() + '\r'});
-        QCOMPARE(Settings.AlwaysOnTop, 1);
-        QVERIFY(QFileInfo(Settings.IniFile).isDir());
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 1);
+        QVERIFY(QFileInfo(App().AppSettings().IniFile).isDir());
     }
 
     void settingsFileThatCannotBeCreatedGivesDefaults()
     {
         Setup s;
         s.fake.programFolder = s.dir.File(QStringLiteral("missing-folder"));
-        LoadSettings();
+        App().AppSettings().LoadSettings();
         QCOMPARE(s.fake.Messages().size(), 1);
         QVERIFY(s.fake.Messages()[0].startsWith(QStringLiteral("Could not create the settings")));
         QCOMPARE(s.fake.Count("ReadProfileString"), 0);
-        QCOMPARE(Settings.AlwaysOnTop, 1);
-        QCOMPARE(Settings.ShowStatFields, 1);
-        QCOMPARE(Settings.ContactFilePath, s.fake.programFolder + "/chatcontacts.lis");
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 1);
+        QCOMPARE(App().AppSettings().ShowStatFields, 1);
+        QCOMPARE(App().AppSettings().ContactFilePath, s.fake.programFolder + "/chatcontacts.lis");
     }
 
     void applySettingsSetsStatFieldsAndTopmost_data()
@@ -264,9 +266,9 @@ private slots:
         QFETCH(bool, topmost);
         QFETCH(bool, statVisible);
         Setup s(IniWith(alwaysOnTop, showStat));
-        LoadSettings();
-        ApplySettings();  // loads the card, whose load step applies them too
-        frmContactDetails& card = ContactDetails();
+        App().AppSettings().LoadSettings();
+        App().ApplySettings();  // loads the card, whose load step applies them too
+        frmContactDetails& card = App().ContactDetails();
         for (int i = 0; i < 11; ++i) {
             const bool stat = i >= 5;
             QCOMPARE(!card.txtField[i]->isHidden(), stat ? statVisible : true);
@@ -277,9 +279,9 @@ private slots:
         QVERIFY(!states.isEmpty());
         QCOMPARE(states, QStringList(states.size(), expected));
         // A later change takes effect on the loaded card.
-        Settings.ShowStatFields = statVisible ? 0 : 1;
-        Settings.AlwaysOnTop = topmost ? 0 : 1;
-        ApplySettings();
+        App().AppSettings().ShowStatFields = statVisible ? 0 : 1;
+        App().AppSettings().AlwaysOnTop = topmost ? 0 : 1;
+        App().ApplySettings();
         QCOMPARE(!card.txtField[7]->isHidden(), !statVisible);
         QCOMPARE(s.ToolbarTopmost().last(), topmost ? "not topmost" : "topmost");
     }

@@ -1,4 +1,4 @@
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/app/frmToolbar1.h"
 #include "core/contacts/ContactStore.h"
 #include "ui/contacts/frmChatContactList.h"
@@ -63,11 +63,11 @@ private slots:
         dir = new TestFolder;
         fake = new FakePlatform;
         fake->programFolder = dir->Path();
-        Settings = SettingsValues{};
+        EndApp();
     }
     void cleanup()
     {
-        UnloadAllWindows();
+        EndApp();
         delete fake;
         delete dir;
     }
@@ -77,10 +77,10 @@ private slots:
     // the open list shows them, and a right click never flips the clock.
     void menuImportAddsTheFilesContactsAndTheListShowsThem()
     {
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.Load();
-        ShowContactList();
-        const int before = Book().ContactCount;
+        App().ShowContactList();
+        const int before = App().Book().ContactCount;
         dir->Write(QStringLiteral("phone.vcf"),
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cy Cedar\r\nNICKNAME:Charlie\r\n"
                    "END:VCARD\r\n");
@@ -93,10 +93,10 @@ private slots:
         QVERIFY(import);
         import->trigger();
         QCOMPARE(fake->Messages(), QStringList{QStringLiteral("Imported 1 contact.")});
-        QCOMPARE(Book().ContactCount, int16_t(before + 1));
-        QVERIFY(!Book().ContactTableUnsaved());
+        QCOMPARE(App().Book().ContactCount, int16_t(before + 1));
+        QVERIFY(!App().Book().ContactTableUnsaved());
         QVERIFY(dir->Read(QStringLiteral("chatcontacts.lis")).contains("Charlie"));
-        QVERIFY(ChatContactList().lstNames->item(before)->text().contains(QStringLiteral("Charlie")));
+        QVERIFY(App().ChatContactList().lstNames->item(before)->text().contains(QStringLiteral("Charlie")));
 
         QTest::mouseClick(t.lblTime, Qt::LeftButton);  // the start time: a text that stays
         const QString clock = t.lblTime->text();
@@ -107,7 +107,7 @@ private slots:
 
     void controlsHaveTheirGeometryTextsAndColours()
     {
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         QCOMPARE(t.windowTitle(), QStringLiteral("Banterly"));
         QCOMPARE(t.size(), QSize(222, 21));  // 3330 x 315 twips
         QCOMPARE(t.palette().color(QPalette::Window), kLightGrey);
@@ -139,7 +139,7 @@ private slots:
     {
         dir->Write(QStringLiteral("banterly.ini"), "[general]\r\nAlwaysOnTop=0\r\n");
         fake->screenWidthTwips = 1001 * 15;
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.Load();
         QCOMPARE(t.windowTitle(), QStringLiteral("Banterly"));
         QCOMPARE(t.pos(), QPoint(500, 0));  // 15015 / 2 twips, halves to even
@@ -156,14 +156,14 @@ private slots:
         QCOMPARE(fake->calls[topmost].args,
                  QStringList({"Banterly", "topmost", "500,0,222,21"}));
         // The stored AlwaysOnTop=0 is read but not applied at start-up.
-        QCOMPARE(Settings.AlwaysOnTop, 0);
+        QCOMPARE(App().AppSettings().AlwaysOnTop, 0);
         QCOMPARE(fake->Count("SetWindowPos"), 1);
-        QVERIFY(!IsContactDetailsLoaded());
+        QVERIFY(!App().IsContactDetailsLoaded());
     }
 
     void clockClicksFlipTheModeAndTicksKeepIt()
     {
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.Load();
         const QString started = QStringLiteral("Started ") + FormatTimeOfDay(QTime(22, 5, 9));
         fake->now = QDateTime(QDate(2026, 12, 7), QTime(23, 0, 1));
@@ -207,7 +207,7 @@ private slots:
     // A text too wide for the rest of the toolbar is drawn smaller instead.
     void clockShowsItsWholeTextInsideTheToolbar()
     {
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.Load();  // sets up the fonts and measures the first text
         QCOMPARE(t.lblTime->text(), QStringLiteral("12:33:22 PM"));
         QVERIFY2(ClockFault(t).isEmpty(), qPrintable(ClockFault(t)));
@@ -245,14 +245,14 @@ private slots:
         if (!installed.contains(QStringLiteral("Comic Neue")) ||
             installed.contains(QStringLiteral("Comic Sans MS")))
             QSKIP("needs Comic Neue installed and Comic Sans MS absent");
-        const QFont chatName = ContactDetails().txtField[0]->font();
+        const QFont chatName = App().ContactDetails().txtField[0]->font();
         QCOMPARE(chatName.family(), QStringLiteral("Comic Sans MS"));
         QCOMPARE(QFontInfo(chatName).family(), QStringLiteral("Comic Neue"));
     }
 
     void timerRewritesTheClockEverySecond()
     {
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.Load();
         QCOMPARE(t.lblTime->text(), QStringLiteral("12:33:22 PM"));
         QTRY_COMPARE_WITH_TIMEOUT(t.lblTime->text(), FormatTimeOfDay(QTime(22, 5, 9)), 3000);

@@ -1,6 +1,6 @@
 #include "ui/desktop/WindowControl.h"
 
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/contacts/frmChatContactList.h"
 #include "ui/contacts/frmContactDetails.h"
@@ -20,7 +20,7 @@ class TestWindowControl : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { UnloadAllWindows(); }
+    void cleanup() { EndApp(); }
 
     void showProceduresHangWindowsUnderTheToolbar_data()
     {
@@ -34,8 +34,8 @@ private slots:
         FakePlatform fake;
         TestFolder dir;
         fake.programFolder = dir.Path();
-        Settings = SettingsValues{};
-        frmToolbar1& t = Toolbar();
+        EndApp();
+        frmToolbar1& t = App().Toolbar();
         t.move(toolbarPos);
         t.show();
         const double left = toolbarPos.x() * 15.0, top = toolbarPos.y() * 15.0;
@@ -45,22 +45,22 @@ private slots:
         QCOMPARE(WindowLeft(t), left);
         QCOMPARE(WindowTop(t), top);
 
-        ShowContactList();
-        frmChatContactList& list = ChatContactList();
+        App().ShowContactList();
+        frmChatContactList& list = App().ChatContactList();
         QVERIFY(list.isVisible());
         QCOMPARE(WindowLeft(list), left + 360);
         QCOMPARE(WindowTop(list), top + height);
 
-        ShowContactDetails();
-        frmContactDetails& card = ContactDetails();
+        App().ShowContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         QVERIFY(card.isVisible());
         // The card's right edge meets the list's left edge.
         QCOMPARE(WindowLeft(card) + WindowWidth(card), left + 360);
         QCOMPARE(WindowTop(card), top + height);
         QCOMPARE(card.frameGeometry().right() + 1, list.frameGeometry().left());
 
-        ShowPhrases();
-        frmPhrases& phrases = Phrases();
+        App().ShowPhrases();
+        frmPhrases& phrases = App().Phrases();
         QVERIFY(phrases.isVisible());
         QCOMPARE(WindowLeft(phrases), left);
         QCOMPARE(WindowTop(phrases), top + height + 315);
@@ -73,24 +73,24 @@ private slots:
         FakePlatform fake;
         TestFolder dir;
         fake.programFolder = dir.Path();
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.move(300, 10);
         t.show();
-        ShowPhrases();
-        ShowContactList();
+        App().ShowPhrases();
+        App().ShowContactList();
         const int below = 10 + t.frameGeometry().height();
-        const QPoint listPlace = ChatContactList().pos();
+        const QPoint listPlace = App().ChatContactList().pos();
         QCOMPARE(listPlace, QPoint(324, below));
         // The user moves the phrase window away and drags the toolbar.
-        Phrases().move(5, 5);
+        App().Phrases().move(5, 5);
         t.move(400, 50);
-        QCOMPARE(ChatContactList().pos(), listPlace);
-        ShowPhrases();
-        QCOMPARE(Phrases().pos(), QPoint(400, below + 40 + 21));
-        QCOMPARE(ChatContactList().pos(), listPlace);
-        const QSize size = Phrases().size();
-        ShowPhrases();
-        QCOMPARE(Phrases().size(), size);
+        QCOMPARE(App().ChatContactList().pos(), listPlace);
+        App().ShowPhrases();
+        QCOMPARE(App().Phrases().pos(), QPoint(400, below + 40 + 21));
+        QCOMPARE(App().ChatContactList().pos(), listPlace);
+        const QSize size = App().Phrases().size();
+        App().ShowPhrases();
+        QCOMPARE(App().Phrases().size(), size);
     }
 
     void setTopmostPassesThePixelRectangleAndOnlyMinusOneMeansOnTop()

@@ -24,7 +24,7 @@ class TestContactCard : public QObject {
     frmContactDetails& ActiveCard(int current = 1)
     {
         fx.book->CurrentContact = static_cast<int16_t>(current);
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         ShowContactOnCard(card);
         card.activateWindow();
         if (!QTest::qWaitForWindowActive(&card))
@@ -44,7 +44,7 @@ private slots:
 
     void layoutFollowsTheDesign()
     {
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         QCOMPARE(card.windowTitle(), QStringLiteral("Banterly - Address Book"));
         QCOMPARE(card.size(), QSize(318, 210));
         QCOMPARE(card.txtField[0]->geometry(), QRect(66, 18, 175, 19));
@@ -85,7 +85,7 @@ private slots:
 
     void statFieldsFollowTheSettingAndTheFocusOrderSkipsThem()
     {
-        Settings.ShowStatFields = 0;
+        App().AppSettings().ShowStatFields = 0;
         frmContactDetails& card = ActiveCard();
         for (int i = 5; i <= 10; ++i)
             QVERIFY(!card.txtField[i]->isVisible() && !card.lbl[i]->isVisible());
@@ -97,8 +97,8 @@ private slots:
         QTest::keyClick(card.txtNotes, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), card.txtField[0]);
 
-        Settings.ShowStatFields = 1;
-        ApplySettings();
+        App().AppSettings().ShowStatFields = 1;
+        App().ApplySettings();
         QVERIFY(card.txtField[5]->isVisible() && card.lbl[10]->isVisible());
         card.txtField[4]->setFocus(Qt::TabFocusReason);
         QTest::keyClick(card.txtField[4], Qt::Key_Tab);
@@ -160,7 +160,7 @@ private slots:
 
     void postedTabAfterWebsiteReachesOkWithStatFieldsHidden()
     {
-        Settings.ShowStatFields = 0;
+        App().AppSettings().ShowStatFields = 0;
         frmContactDetails& card = ActiveCard();
         card.txtField[4]->setFocus(Qt::TabFocusReason);
         QTest::keyClick(card.txtField[4], Qt::Key_Return, Qt::ControlModifier);
@@ -174,7 +174,7 @@ private slots:
     // showing the table with the card's contact selected.
     void okWithoutAnEditSavesNothingAndHides()
     {
-        QListWidget* list = ChatContactList().lstNames;
+        QListWidget* list = App().ChatContactList().lstNames;
         frmContactDetails& card = ActiveCard(2);
         fx.book->SetCurrentContact(2);
         QTest::mouseClick(card.cmdOK, Qt::LeftButton);
@@ -231,7 +231,7 @@ private slots:
         card.OnFocusWindowChanged(nullptr);
         QVERIFY(!fx.Saved());
 
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         list.show();
         list.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&list));
@@ -247,7 +247,7 @@ private slots:
         frmContactDetails& card = ActiveCard(1);
         fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         QTest::keyClicks(card.txtField[0], QStringLiteral("Y"));
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         list.lstNames->clear();
         list.show();
         list.activateWindow();
@@ -289,7 +289,7 @@ private slots:
     void deactivationWithoutAnEditSavesNothing()
     {
         ActiveCard(1);
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         list.show();
         list.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&list));
@@ -306,7 +306,7 @@ private slots:
         QVERIFY(card.ContactsChanged());
         card.close();
         QVERIFY(!card.isVisible());
-        QVERIFY(IsContactDetailsLoaded());
+        QVERIFY(App().IsContactDetailsLoaded());
         QVERIFY(!fx.Saved());
         QVERIFY(card.ContactsChanged());
         card.cmdOK_Click();
@@ -324,7 +324,7 @@ private slots:
         QVERIFY(fx.book->ContactTableUnsaved());
         QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("BlueX"));
         // The next try, once the file can be written, saves it.
-        fx.book->ContactFilePath = Settings.ContactFilePath;
+        fx.book->ContactFilePath = App().AppSettings().ContactFilePath;
         card.cmdOK_Click();
         QVERIFY(fx.SavedFile().contains(QStringLiteral("BlueX")));
     }
@@ -350,11 +350,11 @@ private slots:
         fx.book->ContactFilePath = fx.folder->File(QStringLiteral("no/such/dir/file.lis"));
         QTest::keyClicks(card.txtField[0], QStringLiteral("berry"));
         // The save fails: the user is told and the program stays open.
-        QVERIFY(!Toolbar().close());
+        QVERIFY(!App().Toolbar().close());
         QCOMPARE(fx.fake->Count("MessageBox"), 1);
         QVERIFY(fx.book->ContactTableUnsaved());
         // Closing again ends it even though the save fails once more.
-        QVERIFY(Toolbar().close());
+        QVERIFY(App().Toolbar().close());
         QCOMPARE(fx.fake->Count("MessageBox"), 2);
     }
 
@@ -362,14 +362,14 @@ private slots:
     {
         frmContactDetails& card = ActiveCard(1);
         QTest::keyClicks(card.txtField[0], QStringLiteral("berry"));
-        Toolbar().close();
+        App().Toolbar().close();
         QVERIFY(fx.SavedFile().contains(QStringLiteral("Blueberry")));
     }
 
     void closingTheProgramWithoutAnEditSavesNothing()
     {
         ActiveCard(1);
-        Toolbar().close();
+        App().Toolbar().close();
         QVERIFY(!fx.Saved());
     }
 
@@ -412,7 +412,7 @@ private slots:
 
     void toggleOptionsWithSixValuesWrapsToTheFirst()
     {
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         auto* box = card.txtField[0];
         box->setPlainText(QStringLiteral("f"));
         card.ToggleOptions(box, "a", "b", "c", "d", "e", "f");
@@ -456,7 +456,7 @@ private slots:
         QCOMPARE(FormatStatNumber(1.0 / 3), QStringLiteral(" .333333333333333"));
 
         // A number too large to step is left as it is.
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         card.txtField[7]->setPlainText(QStringLiteral("1e999"));
         card.ToggleChatField(7, 1);
         QCOMPARE(card.txtField[7]->toPlainText(), QStringLiteral("1e999"));

@@ -18,10 +18,10 @@ class TestContactList : public QObject {
 
     frmChatContactList& OpenList()
     {
-        ShowContactList();
-        return ChatContactList();
+        App().ShowContactList();
+        return App().ChatContactList();
     }
-    QString CardChatName() { return ContactDetails().txtField[0]->toPlainText(); }
+    QString CardChatName() { return App().ContactDetails().txtField[0]->toPlainText(); }
     // Selects a line as the keyboard or a click would, and lets the list's
     // click run.
     void Select(frmChatContactList& list, int row)
@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(list.lstNames->item(0)->text(), QStringLiteral("1. Blue   ( Fred )"));
         QCOMPARE(list.lstNames->currentRow(), 1);
         QCoreApplication::processEvents();
-        QVERIFY(!IsContactDetailsLoaded());  // the load's selection opens nothing
+        QVERIFY(!App().IsContactDetailsLoaded());  // the load's selection opens nothing
         QStringList order;
         QWidget* w = list.lstNames;
         do {
@@ -71,9 +71,9 @@ private slots:
         frmChatContactList& list = OpenList();
         Select(list, 2);
         QCOMPARE(fx.book->CurrentContact, int16_t(3));
-        QVERIFY(ContactDetails().isVisible());
+        QVERIFY(App().ContactDetails().isVisible());
         QCOMPARE(CardChatName(), QStringLiteral("Red"));
-        QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 3 of  4"));
+        QCOMPARE(App().ContactDetails().lblID->text(), QStringLiteral(" 3 of  4"));
 
         // Keyboard: one line down.
         list.lstNames->setFocus();
@@ -82,11 +82,11 @@ private slots:
         QCOMPARE(CardChatName(), QStringLiteral("Amber"));
 
         // A hidden card comes back on a click of the selected line.
-        ContactDetails().hide();
+        App().ContactDetails().hide();
         const QRect line = list.lstNames->visualItemRect(list.lstNames->item(3));
         QTest::mouseClick(list.lstNames->viewport(), Qt::LeftButton, {}, line.center());
         QCoreApplication::processEvents();
-        QVERIFY(ContactDetails().isVisible());
+        QVERIFY(App().ContactDetails().isVisible());
     }
 
     void typingANameOpensItsContactAndNoKeyDeletes()
@@ -100,8 +100,8 @@ private slots:
         QTest::keyClicks(list.lstNames, QStringLiteral("rI"));
         QCoreApplication::processEvents();
         QCOMPARE(fx.book->CurrentContact, int16_t(4));
-        QVERIFY(ContactDetails().isVisible());
-        QCOMPARE(ContactDetails().txtField[1]->toPlainText(), QStringLiteral("Rita"));
+        QVERIFY(App().ContactDetails().isVisible());
+        QCOMPARE(App().ContactDetails().txtField[1]->toPlainText(), QStringLiteral("Rita"));
         QCOMPARE(list.lstNames->item(3)->text(), QStringLiteral("4.    ( Rita )"));
 
         // After a pause a new search starts after the current line and wraps.
@@ -113,10 +113,10 @@ private slots:
 
         // Enter brings a hidden card back; Delete and Backspace do nothing;
         // Escape closes the list.
-        ContactDetails().hide();
+        App().ContactDetails().hide();
         QTest::keyClick(list.lstNames, Qt::Key_Return);
         QCoreApplication::processEvents();
-        QVERIFY(ContactDetails().isVisible());
+        QVERIFY(App().ContactDetails().isVisible());
         QTest::keyClick(list.lstNames, Qt::Key_Delete);
         QTest::keyClick(list.lstNames, Qt::Key_Backspace);
         QCoreApplication::processEvents();
@@ -132,7 +132,7 @@ private slots:
     {
         frmChatContactList& list = OpenList();
         Select(list, 0);
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         card.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&card));
         card.txtField[1]->setFocus(Qt::MouseFocusReason);
@@ -171,7 +171,7 @@ private slots:
         list.cmdToolbar[0]->setFocus(Qt::TabFocusReason);
         list.lstNames->setFocus(Qt::TabFocusReason);
         QCoreApplication::processEvents();
-        QVERIFY(!IsContactDetailsLoaded());
+        QVERIFY(!App().IsContactDetailsLoaded());
         QCOMPARE(fx.book->CurrentContact, int16_t(0));
     }
 
@@ -179,11 +179,11 @@ private slots:
     {
         frmChatContactList& list = OpenList();
         Select(list, 0);
-        ContactDetails().hide();
+        App().ContactDetails().hide();
         fx.book->CurrentContact = 3;
         FillContactList(*list.lstNames, *fx.book);
         QCoreApplication::processEvents();
-        QVERIFY(!ContactDetails().isVisible());
+        QVERIFY(!App().ContactDetails().isVisible());
         QCOMPARE(list.lstNames->currentRow(), 2);
         QCOMPARE(CardChatName(), QStringLiteral("Blue"));
     }
@@ -197,7 +197,7 @@ private slots:
         QCOMPARE(list.lstNames->count(), 6);
         QCOMPARE(list.lstNames->item(4)->text(), QStringLiteral("5. "));
         QCOMPARE(list.lstNames->currentRow(), 5);
-        QCOMPARE(ContactDetails().lblID->text(), QStringLiteral(" 6 of  6"));
+        QCOMPARE(App().ContactDetails().lblID->text(), QStringLiteral(" 6 of  6"));
         QVERIFY(CardChatName().isEmpty());
         QVERIFY(fx.book->ContactTableUnsaved());  // the new contact waits for the card's save
     }
@@ -234,11 +234,11 @@ private slots:
     {
         frmChatContactList& list = OpenList();
         Select(list, 1);
-        ContactDetails().txtField[3]->setPlainText(QStringLiteral("scribble"));
+        App().ContactDetails().txtField[3]->setPlainText(QStringLiteral("scribble"));
         list.cmdToolbar_Click(1);  // cancelled: empty text
         QCOMPARE(fx.book->CurrentContact, int16_t(2));
         QCOMPARE(CardChatName(), QStringLiteral("Green"));
-        QCOMPARE(ContactDetails().txtField[3]->toPlainText(), QString());
+        QCOMPARE(App().ContactDetails().txtField[3]->toPlainText(), QString());
         QCOMPARE(fx.fake->Count("Beep"), 0);
     }
 
@@ -249,7 +249,7 @@ private slots:
         fx.fake->inputAnswers = QStringList({"FRED"});
         list.cmdToolbar_Click(1);
         QCOMPARE(fx.book->CurrentContact, int16_t(1));
-        QVERIFY(ContactDetails().isVisible());  // created by the find, thereby shown
+        QVERIFY(App().ContactDetails().isVisible());  // created by the find, thereby shown
     }
 
     void deleteWithoutSelectionOnlyComplains()
@@ -277,11 +277,11 @@ private slots:
         // The last one: the new last contact becomes current; a hidden card
         // is refilled but stays hidden.
         Select(list, 2);
-        ContactDetails().hide();
+        App().ContactDetails().hide();
         list.cmdToolbar_Click(2);
         QCOMPARE(fx.book->CurrentContact, int16_t(2));
         QCOMPARE(CardChatName(), QStringLiteral("Red"));
-        QVERIFY(!ContactDetails().isVisible());
+        QVERIFY(!App().ContactDetails().isVisible());
     }
 
     void deletingTheOnlyContactEmptiesTheListAndHidesTheCard()
@@ -289,15 +289,15 @@ private slots:
         fx.Seed({{"Solo", ""}});
         frmChatContactList& list = OpenList();
         Select(list, 0);
-        QVERIFY(ContactDetails().isVisible());
+        QVERIFY(App().ContactDetails().isVisible());
         list.cmdToolbar_Click(2);
         QCOMPARE(fx.book->ContactCount, int16_t(0));
         QCOMPARE(list.lstNames->count(), 0);
-        QVERIFY(!ContactDetails().isVisible());
+        QVERIFY(!App().ContactDetails().isVisible());
         QCOMPARE(fx.SavedFile(), QString());
         // Brought up again, the card shows no contact and takes no typing
         // that would go nowhere.
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         card.show();
         QVERIFY(card.txtField[0]->toPlainText().isEmpty());
         QVERIFY(card.txtField[0]->isReadOnly());
@@ -315,13 +315,13 @@ private slots:
         // The table, the list and the card agree: the contact is gone.
         QCOMPARE(fx.book->ContactCount, int16_t(3));
         QCOMPARE(list.lstNames->count(), 3);
-        QVERIFY(ContactDetails().isVisible());
+        QVERIFY(App().ContactDetails().isVisible());
         QCOMPARE(CardChatName(), fx.book->Contacts[1].Field(ContactField::ChatName));
         QVERIFY(CardChatName() != QStringLiteral("Blue"));
         // OK once the file can be written saves the deletion, and no card
         // lands on another contact.
         fx.book->ContactFilePath = path;
-        ContactDetails().cmdOK_Click();
+        App().ContactDetails().cmdOK_Click();
         QVERIFY(!fx.book->ContactTableUnsaved());
         QVERIFY(!fx.SavedFile().contains(QStringLiteral("Blue")));
         QCOMPARE(fx.SavedFile().count(QStringLiteral("\r\n")), 3);
@@ -329,16 +329,16 @@ private slots:
 
     void toolbarButtonsOpenTheCardAndTheListUnderTheToolbar()
     {
-        frmToolbar1& t = Toolbar();
+        frmToolbar1& t = App().Toolbar();
         t.move(400, 0);
         t.show();
         t.cmdButton_Click(0);
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         QVERIFY(card.isVisible());
         QCOMPARE(fx.book->ContactCount, int16_t(5));
         QCOMPARE(card.lblID->text(), QStringLiteral(" 5 of  5"));
         t.cmdButton_Click(1);
-        frmChatContactList& list = ChatContactList();
+        frmChatContactList& list = App().ChatContactList();
         QVERIFY(list.isVisible());
         const double seam = WindowLeft(t) + 360;
         QCOMPARE(WindowLeft(list), seam);
@@ -354,7 +354,7 @@ private slots:
     void aListAndACardFollowTheirBook()
     {
         ContactStore book;
-        ReportBookFailures(book);
+        ReportProblems(book);
         book.ContactFilePath = fx.folder->File(QStringLiteral("own.lis"));
         frmChatContactList list(book);
         frmContactDetails card(book);

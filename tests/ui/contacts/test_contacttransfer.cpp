@@ -37,7 +37,7 @@ private slots:
         fx.Seed({{"a", ""}, {"b", ""}, {"c", ""}, {"d", ""}, {"e", ""}});
         QListWidget list;
         fx.book->CurrentContact = 4;
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         card.SetContactsChanged(true);
         FillContactList(list, *fx.book);
         QCOMPARE(list.currentRow(), 3);
@@ -98,7 +98,7 @@ private slots:
         for (int f = 0; f < ContactField::Count; ++f)
             r.SetField(f, QStringLiteral("f%1").arg(f));
         fx.book->CurrentContact = 2;
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         ShowContactOnCard(card);
         QCOMPARE(card.txtField[0]->toPlainText(), QStringLiteral("f24"));
         QCOMPARE(card.txtField[5]->toPlainText(), QStringLiteral("f79"));
@@ -122,7 +122,7 @@ private slots:
     {
         fx.Seed({{"x", ""}});
         fx.book->CurrentContact = 1;
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         ShowContactOnCard(card);
         // A no-break space, common in chat names, is kept as it is.
         card.txtField[0]->setPlainText(QStringLiteral("Blue\u00a0Moon"));
@@ -144,7 +144,7 @@ private slots:
         fx.Seed({{"a", ""}, {"b", ""}, {"c", ""}, {"d", ""}, {"e", ""},
                  {"f", ""}, {"g", ""}, {"h", ""}, {"i", ""}, {"j", ""}});
         fx.book->CurrentContact = 3;
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         QCOMPARE(card.lblID->text(), QStringLiteral("1 of 1"));
         card.SetContactsChanged(true);
         ShowContactOnCard(card);

@@ -34,7 +34,7 @@ frmAbout& OpenAbout(Env& env)
 {
     frmOptions& d = env.OpenOptions();
     d.cmdAbout->click();
-    return *d.About();
+    return *App().AboutWindow();
 }
 
 QColor TextColour(const QLabel* label) { return label->palette().color(QPalette::WindowText); }
@@ -49,9 +49,9 @@ private slots:
         Env env;
         env.fake.version = {2, 5, 7};
         frmOptions& d = env.OpenOptions();
-        QVERIFY(d.About() == nullptr);
+        QVERIFY(App().AboutWindow() == nullptr);
         d.cmdAbout->click();
-        frmAbout* about = d.About();
+        frmAbout* about = App().AboutWindow();
         QVERIFY(about != nullptr);
         QVERIFY(about->isVisible());
         QVERIFY(d.isVisible());
@@ -81,7 +81,7 @@ private slots:
 
         // A second press raises the same window.
         d.cmdAbout->click();
-        QCOMPARE(d.About(), about);
+        QCOMPARE(App().AboutWindow(), about);
     }
 
     void versionIsTheProgramsOwn()
@@ -160,9 +160,10 @@ private slots:
         }
         FlushDeletes();
         QVERIFY(about.isNull());
-        QVERIFY(IsOptionsLoaded());
-        QVERIFY(Options().isVisible());
+        QVERIFY(App().IsOptionsLoaded());
+        QVERIFY(App().Options().isVisible());
         QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileString")), 0);
+        QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileStrings")), 0);
     }
 };
 

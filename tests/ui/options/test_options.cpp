@@ -2,7 +2,11 @@
 
 #include "ui/contacts/frmContactDetails.h"
 #include "ui/desktop/Twips.h"
+#include "core/files/PreviousVersions.h"
+#include "core/platform/AtomicFile.h"
+#include "core/platform/IniFile.h"
 
+#include <QDir>
 #include <QPointer>
 #include <QTest>
 
@@ -95,12 +99,12 @@ private slots:
         env.fake.Reset();
         d->cmdOK->click();
 
-        QStringList writes;
+        const QStringList writes = env.fake.IniEditTexts();
         int lastWrite = -1, toolbarPos = -1;
         for (int i = 0; i < env.fake.calls.size(); ++i) {
             const FakePlatform::Call& c = env.fake.calls[i];
-            if (c.name == QLatin1String("WriteProfileString")) {
-                writes << c.args[0] + QLatin1Char('/') + c.args[1] + QLatin1Char('=') + c.args[2];
+            if (c.name == QLatin1String("WriteProfileStrings")) {
+                QCOMPARE(c.args[0], env.folder.File(QStringLiteral("banterly.ini")));
                 lastWrite = i;
             } else if (c.name == QLatin1String("SetWindowPos") && c.args[0] == QLatin1String("Banterly")) {
                 QCOMPARE(c.args[1], QStringLiteral("topmost"));
@@ -115,17 +119,61 @@ private slots:
                                       QStringLiteral("phrases/PhraseList=") + dir + "/phrases.txt",
                                       QStringLiteral("contacts/WebSitesList=") + dir + "/websites.lis"}));
         QVERIFY2(toolbarPos > lastWrite, "settings are applied after they are saved");
-        QVERIFY(StatFieldsShown(ContactDetails()));
+        QVERIFY(StatFieldsShown(App().ContactDetails()));
         QVERIFY(!d->isVisible());
         FlushDeletes();
         QVERIFY(d.isNull());
-        QVERIFY(!IsOptionsLoaded());
+        QVERIFY(!App().IsOptionsLoaded());
+    }
+
+    // A hand-edited file: one changed value, two keys the file lacks. OK
+    // replaces the file once (one kept version) with the bytes the six
+    // single writes in their order would leave, and a second OK that
+    // changes nothing writes nothing.
+    void okReplacesAHandEditedFileOnceWithTheBytesOfTheSixWrites()
+    {
+        Env env;
+        KeepPreviousVersions();
+        const QByteArray handEdited = "; mine\n[GENERAL]\nalwaysontop = 1\n\n[Contacts]\n"
+                                      "ShowStatFields=1\r\nDATAFILE=\"/old/c.lis\"\r\n;end\r\n"
+                                      "[phrases]\r\nPhraseList=/old/p.txt\r\n";
+        env.folder.Write(QStringLiteral("banterly.ini"), handEdited);
+        App().AppSettings().LoadSettings();
+        QByteArray expected = handEdited;
+        const QList<QStringList> singleWrites = {
+            {"general", "AlwaysOnTop", "0"},
+            {"phrases", "HidePhraseListWhenDbleClicked", "0"},
+            {"contacts", "ShowStatFields", "1"},
+            {"contacts", "dataFile", "/old/c.lis"},
+            {"phrases", "PhraseList", "/old/p.txt"},
+            {"contacts", "WebSitesList", ""},
+        };
+        for (const QStringList& w : singleWrites)
+            expected = Ini::SetValue(expected, w[0], w[1], w[2]);
+        const QDir backups(env.folder.File(QStringLiteral("backups")));
+        const auto kept = [&] { return backups.entryList(QDir::Files).size(); };
+        const qsizetype before = kept();
+
+        frmOptions& d = env.OpenOptions();
+        d.chkOptions[0]->click();
+        env.fake.Reset();
+        d.cmdOK->click();
+        QCOMPARE(env.Ini(), expected);
+        QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileStrings")), 1);
+        QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileString")), 0);
+        QCOMPARE(kept(), before + 1);
+
+        FlushDeletes();
+        env.OpenOptions().cmdOK->click();
+        QCOMPARE(env.Ini(), expected);
+        QCOMPARE(kept(), before + 1);
+        SetPreviousVersionKeeper(nullptr);
     }
 
     void okWithStatsUncheckedHidesStatFieldsAndStoresZero()
     {
         Env env;
-        frmContactDetails& card = ContactDetails();
+        frmContactDetails& card = App().ContactDetails();
         QVERIFY(StatFieldsShown(card));
         frmOptions& d = env.OpenOptions();
         d.chkOptions[2]->click();
@@ -135,10 +183,10 @@ private slots:
         QVERIFY(StatFieldsHidden(card));
         for (int i = 0; i < 5; ++i)
             QVERIFY(!card.txtField[i]->isHidden());
-        QCOMPARE(Settings.ShowStatFields, int16_t(0));
+        QCOMPARE(App().AppSettings().ShowStatFields, int16_t(0));
         QVERIFY(env.Ini().contains("\r\nShowStatFields=0\r\n"));
-        LoadSettings();
-        QCOMPARE(Settings.ShowStatFields, int16_t(0));
+        App().AppSettings().LoadSettings();
+        QCOMPARE(App().AppSettings().ShowStatFields, int16_t(0));
 
         // And back on.
         FlushDeletes();
@@ -157,7 +205,7 @@ private slots:
         d.chkOptions[0]->click();
         env.fake.Reset();
         d.cmdOK->click();
-        QCOMPARE(Settings.AlwaysOnTop, int16_t(0));
+        QCOMPARE(App().AppSettings().AlwaysOnTop, int16_t(0));
         QVERIFY(env.Ini().contains("\r\nAlwaysOnTop=0\r\n"));
         bool sawToolbar = false;
         for (const FakePlatform::Call& c : env.fake.calls) {
@@ -173,11 +221,11 @@ private slots:
     {
         Env env;
         frmOptions& d = env.OpenOptions();
-        QVERIFY(!IsContactDetailsLoaded());
+        QVERIFY(!App().IsContactDetailsLoaded());
         d.cmdOK->click();
-        QVERIFY(IsContactDetailsLoaded());
-        QVERIFY(ContactDetails().isVisible());
-        QCOMPARE(ContactDetails().windowTitle(), QStringLiteral("Banterly - Address Book"));
+        QVERIFY(App().IsContactDetailsLoaded());
+        QVERIFY(App().ContactDetails().isVisible());
+        QCOMPARE(App().ContactDetails().windowTitle(), QStringLiteral("Banterly - Address Book"));
     }
 
     void enterPressesOK()
@@ -186,10 +234,10 @@ private slots:
         frmOptions& d = env.OpenOptions();
         d.chkOptions[1]->click();
         QTest::keyClick(&d, Qt::Key_Return);
-        QCOMPARE(Settings.HidePhraseListWhenDbleClicked, int16_t(0));
+        QCOMPARE(App().AppSettings().HidePhraseListWhenDbleClicked, int16_t(0));
         QVERIFY(env.Ini().contains("\r\nHidePhraseListWhenDbleClicked=0\r\n"));
         FlushDeletes();
-        QVERIFY(!IsOptionsLoaded());
+        QVERIFY(!App().IsOptionsLoaded());
     }
 
     void discardingChangesNothing_data()
@@ -216,14 +264,15 @@ private slots:
             d.close();
         FlushDeletes();
 
-        QVERIFY(!IsOptionsLoaded());
+        QVERIFY(!App().IsOptionsLoaded());
         QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileString")), 0);
+        QCOMPARE(env.fake.Count(QStringLiteral("WriteProfileStrings")), 0);
         QCOMPARE(env.fake.Count(QStringLiteral("SetWindowPos")), 0);
-        QVERIFY(!IsContactDetailsLoaded());
+        QVERIFY(!App().IsContactDetailsLoaded());
         QCOMPARE(env.Ini(), before);
-        QCOMPARE(Settings.AlwaysOnTop, int16_t(1));
-        QCOMPARE(Settings.HidePhraseListWhenDbleClicked, int16_t(0));
-        QCOMPARE(Settings.ShowStatFields, int16_t(2));
+        QCOMPARE(App().AppSettings().AlwaysOnTop, int16_t(1));
+        QCOMPARE(App().AppSettings().HidePhraseListWhenDbleClicked, int16_t(0));
+        QCOMPARE(App().AppSettings().ShowStatFields, int16_t(2));
 
         frmOptions& again = env.OpenOptions();
         QCOMPARE(State(again, 0), Qt::Checked);
@@ -244,7 +293,7 @@ private slots:
         QVERIFY(ini.contains("\r\nHidePhraseListWhenDbleClicked=2\r\n"));
         QVERIFY(ini.contains("\r\nShowStatFields=2\r\n"));
         // Greyed counts as off for the toolbar and as on for the stat fields.
-        QVERIFY(StatFieldsShown(ContactDetails()));
+        QVERIFY(StatFieldsShown(App().ContactDetails()));
         bool toolbarOff = false;
         for (const FakePlatform::Call& c : env.fake.calls)
             if (c.name == QLatin1String("SetWindowPos") && c.args[0] == QLatin1String("Banterly"))
@@ -273,9 +322,9 @@ private slots:
         d.chkOptions[2]->click();
         QCOMPARE(State(d, 2), Qt::Checked);
         d.cmdOK->click();
-        QCOMPARE(Settings.AlwaysOnTop, int16_t(1));
-        QCOMPARE(Settings.HidePhraseListWhenDbleClicked, int16_t(1));
-        QCOMPARE(Settings.ShowStatFields, int16_t(1));
+        QCOMPARE(App().AppSettings().AlwaysOnTop, int16_t(1));
+        QCOMPARE(App().AppSettings().HidePhraseListWhenDbleClicked, int16_t(1));
+        QCOMPARE(App().AppSettings().ShowStatFields, int16_t(1));
     }
 
     void valuesOutsideTheBoxRangeSurviveUntilTouched()
@@ -290,8 +339,8 @@ private slots:
         QVERIFY(ini.contains("\r\nAlwaysOnTop=7\r\n"));
         QVERIFY(ini.contains("\r\nHidePhraseListWhenDbleClicked=1\r\n"));
         QVERIFY(ini.contains("\r\nShowStatFields=300\r\n"));
-        QCOMPARE(Settings.AlwaysOnTop, int16_t(7));
-        QCOMPARE(Settings.ShowStatFields, int16_t(300));
+        QCOMPARE(App().AppSettings().AlwaysOnTop, int16_t(7));
+        QCOMPARE(App().AppSettings().ShowStatFields, int16_t(300));
 
         // A touched box that ends up unchecked stores 0, not the old value.
         FlushDeletes();
@@ -314,7 +363,7 @@ private slots:
         QVERIFY(second->isVisible());
         QCOMPARE(State(*second, 0), Qt::Unchecked);
         QCOMPARE(State(*second, 2), Qt::Unchecked);
-        QCOMPARE(Settings.AlwaysOnTop, int16_t(1));  // not confirmed yet
+        QCOMPARE(App().AppSettings().AlwaysOnTop, int16_t(1));  // not confirmed yet
 
         second->cmdCancel->click();
         FlushDeletes();

@@ -1,5 +1,5 @@
 #include "ui/desktop/WindowControl.h"
-#include "ui/app/Windows.h"
+#include "support/TestApp.h"
 #include "ui/app/frmToolbar1.h"
 #include "ui/widgets/ListBoxFiles.h"
 #include "support/ListTestSupport.h"
@@ -26,12 +26,12 @@ class TestPhrases : public QObject {
         explicit Fixture(const QByteArray* contents = &kAbc, int16_t hide = 0)
         {
             fake.programFolder = folder.Path();
-            Settings.PhraseListFile = folder.File("phrases.txt");
-            Settings.HidePhraseListWhenDbleClicked = hide;
+            App().AppSettings().PhraseListFile = folder.File("phrases.txt");
+            App().AppSettings().HidePhraseListWhenDbleClicked = hide;
             if (contents)
                 folder.Write("phrases.txt", *contents);
         }
-        ~Fixture() { UnloadAllWindows(); }
+        ~Fixture() { EndApp(); }
         QByteArray File() const { return folder.Read("phrases.txt"); }
         // The names of the platform calls made so far.
         QStringList CallNames() const
@@ -45,7 +45,7 @@ class TestPhrases : public QObject {
 
     static frmPhrases& Shown()
     {
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         w.show();
         if (!QTest::qWaitForWindowExposed(&w))
             qWarning("window not exposed");
@@ -65,7 +65,7 @@ private slots:
     void firstLoadWritesTheTwoDefaultPhrases()
     {
         Fixture f(nullptr);
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         QCOMPARE(f.File(), kDefaultFile);
         QCOMPARE(w.lstPhrases->count(), 2);
         QCOMPARE(f.fake.Count("MessageBox"), 0);
@@ -77,20 +77,20 @@ private slots:
         // A folder or a broken link at the path is left alone and reported.
         Fixture f(nullptr);
         QDir(f.folder.Path()).mkdir("phrases.txt");
-        QCOMPARE(Phrases().lstPhrases->count(), 0);
-        QCOMPARE(f.fake.Messages(), QStringList({"Cant find " + Settings.PhraseListFile}));
-        UnloadAllWindows();
-        Settings.PhraseListFile = f.folder.File("link.txt");
-        QVERIFY(QFile::link(f.folder.File("elsewhere.txt"), Settings.PhraseListFile));
-        Phrases();
-        QVERIFY(QFileInfo(Settings.PhraseListFile).isSymLink());
+        QCOMPARE(App().Phrases().lstPhrases->count(), 0);
+        QCOMPARE(f.fake.Messages(), QStringList({"Cant find " + App().AppSettings().PhraseListFile}));
+        EndApp();
+        App().AppSettings().PhraseListFile = f.folder.File("link.txt");
+        QVERIFY(QFile::link(f.folder.File("elsewhere.txt"), App().AppSettings().PhraseListFile));
+        App().Phrases();
+        QVERIFY(QFileInfo(App().AppSettings().PhraseListFile).isSymLink());
         QVERIFY(!f.folder.Exists("elsewhere.txt"));
     }
 
     void menuHoldsTheCommandsInOrder()
     {
         Fixture f;
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         QStringList captions;
         for (QAction* a : w.mnuPhrase->actions()) {
             QVERIFY(a->isEnabled());
@@ -106,7 +106,7 @@ private slots:
     void copyPutsTheCurrentPhraseOnTheClipboard()
     {
         Fixture f;
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         w.Copy();  // nothing selected yet: the clipboard is left alone
         QVERIFY(f.CallNames().isEmpty());
         w.lstPhrases->setCurrentRow(1);
@@ -166,7 +166,7 @@ private slots:
     void removeLeavesNothingSelected()
     {
         Fixture f;
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         w.lstPhrases->setCurrentRow(1);
         w.mnuPhraseRemove->trigger();
         QCOMPARE(ItemsOf(*w.lstPhrases), QStringList({"alpha", "gamma"}));
@@ -209,15 +209,15 @@ private slots:
         QFETCH(int, option);
         QFETCH(bool, hides);
         Fixture f(&kAbc, int16_t(option));
-        Toolbar();
+        App().Toolbar();
         frmPhrases& w = Shown();
         // A double click is a click followed by a second press.
         QTest::mouseClick(w.lstPhrases->viewport(), Qt::LeftButton, {}, ItemCentre(w, 2));
         QTest::mouseDClick(w.lstPhrases->viewport(), Qt::LeftButton, {}, ItemCentre(w, 2));
         QCOMPARE(f.fake.clipboard, QStringLiteral("gamma"));
         QCOMPARE(w.isHidden(), hides);
-        QVERIFY(IsPhrasesLoaded());
-        ShowPhrases();
+        QVERIFY(App().IsPhrasesLoaded());
+        App().ShowPhrases();
         QVERIFY(w.isVisible());
         QCOMPARE(SelectedRow(w), 2);
         QCOMPARE(w.lstPhrases->count(), 3);
@@ -228,8 +228,8 @@ private slots:
         Fixture f(nullptr, 1);
         QDir dir(f.folder.Path());
         dir.mkdir("sub");
-        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
-        Toolbar();
+        App().AppSettings().PhraseListFile = f.folder.File("sub/phrases.txt");
+        App().Toolbar();
         frmPhrases& w = Shown();
         w.lstPhrases->setFocus();
         w.lstPhrases->setCurrentRow(1);
@@ -239,7 +239,7 @@ private slots:
         QVERIFY(w.isHidden());
 
         // Ctrl+C copies through the program's clipboard, not the list's own.
-        ShowPhrases();
+        App().ShowPhrases();
         w.lstPhrases->setCurrentRow(0);
         QTest::keyClick(w.lstPhrases, Qt::Key_C, Qt::ControlModifier);
         QCOMPARE(f.fake.clipboard, QStringLiteral("Double Click this phrase to copy it to the Clipboard"));
@@ -248,17 +248,17 @@ private slots:
 
         // Escape goes through the close box's rule: a list whose save failed
         // keeps its window open once, and is saved when it can be.
-        ShowPhrases();
+        App().ShowPhrases();
         dir.rename("sub", "away");
         f.fake.inputAnswers = {"kept"};
         w.Add();
         QTest::keyClick(w.lstPhrases, Qt::Key_Escape);
         QCOMPARE(f.fake.Count("MessageBox"), 2);
-        QVERIFY(IsPhrasesLoaded());
+        QVERIFY(App().IsPhrasesLoaded());
         QVERIFY(w.isVisible());
         dir.rename("away", "sub");
         QTest::keyClick(w.lstPhrases, Qt::Key_Escape);
-        QTRY_VERIFY(!IsPhrasesLoaded());
+        QTRY_VERIFY(!App().IsPhrasesLoaded());
         QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "kept\r\n");
     }
 
@@ -266,7 +266,7 @@ private slots:
     {
         const QByteArray text = "Hello there\r\nsay hello\r\nother\r\nhello again\r\n";
         Fixture f(&text);
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         auto find = [&](const QString& answer) {
             f.fake.inputAnswers = {answer};
             w.mnuPhraseFind->trigger();
@@ -306,8 +306,8 @@ private slots:
     void noFileNameKeepsChangesInTheWindowOnly()
     {
         Fixture f(nullptr);
-        Settings.PhraseListFile.clear();
-        frmPhrases& w = Phrases();
+        App().AppSettings().PhraseListFile.clear();
+        frmPhrases& w = App().Phrases();
         f.fake.inputAnswers = {"kept here"};
         w.Add();
         QCOMPARE(ItemsOf(*w.lstPhrases), QStringList({"kept here"}));
@@ -321,13 +321,13 @@ private slots:
         Fixture f(nullptr);
         QDir dir(f.folder.Path());
         dir.mkdir("sub");
-        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
-        frmPhrases& w = Phrases();
+        App().AppSettings().PhraseListFile = f.folder.File("sub/phrases.txt");
+        frmPhrases& w = App().Phrases();
         dir.rename("sub", "away");
         f.fake.inputAnswers = {"first", "second"};
         w.Add();
         QCOMPARE(f.fake.Messages(), QStringList({"An Error occurred in SaveListboxToFile: 2 = No such file or "
-                                                 "directory while saving '" + Settings.PhraseListFile + "'"}));
+                                                 "directory while saving '" + App().AppSettings().PhraseListFile + "'"}));
         dir.rename("away", "sub");
         w.Add();
         QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "first\r\nsecond\r\n");
@@ -338,7 +338,7 @@ private slots:
         Fixture f(nullptr);
         QDir dir(f.folder.Path());
         dir.mkdir("sub");
-        Settings.PhraseListFile = f.folder.File("sub/phrases.txt");
+        App().AppSettings().PhraseListFile = f.folder.File("sub/phrases.txt");
         frmPhrases& w = Shown();
         dir.rename("sub", "away");
         f.fake.inputAnswers = {"kept"};
@@ -347,10 +347,10 @@ private slots:
         // Closing tries once more; it fails, so the window stays open once.
         QVERIFY(!w.close());
         QCOMPARE(f.fake.Count("MessageBox"), 2);
-        QVERIFY(IsPhrasesLoaded());
+        QVERIFY(App().IsPhrasesLoaded());
         // With the folder back, closing the program saves the list.
         dir.rename("away", "sub");
-        QVERIFY(Toolbar().close());
+        QVERIFY(App().Toolbar().close());
         QCOMPARE(f.folder.Read("sub/phrases.txt"), kDefaultFile + "kept\r\n");
         QCOMPARE(f.fake.Count("MessageBox"), 2);
     }
@@ -359,31 +359,31 @@ private slots:
     {
         const QByteArray tooMany = NumberedLines(kMaxListItems + 1);
         Fixture f(&tooMany);
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         QCOMPARE(w.lstPhrases->count(), kMaxListItems);
         f.fake.Reset();
         w.lstPhrases->setCurrentRow(0);
         w.Remove();
         QCOMPARE(f.fake.Count("MessageBox"), 1);
-        QVERIFY(f.fake.Messages()[0].startsWith("The phrases were not saved: " + Settings.PhraseListFile));
-        QCOMPARE(LogMessages(f.folder).last(), "SaveListboxToFile : not saved over " + Settings.PhraseListFile +
+        QVERIFY(f.fake.Messages()[0].startsWith("The phrases were not saved: " + App().AppSettings().PhraseListFile));
+        QCOMPARE(LogMessages(f.folder).last(), "SaveListboxToFile : not saved over " + App().AppSettings().PhraseListFile +
                                                    ", which could not be read completely");
         QCOMPARE(f.File(), tooMany);
 
         // Opened anew on a file it can hold, the window saves again.
         w.close();
-        QTRY_VERIFY(!IsPhrasesLoaded());
+        QTRY_VERIFY(!App().IsPhrasesLoaded());
         f.folder.Write("phrases.txt", kAbc);
         f.fake.inputAnswers = {"delta"};
-        Phrases().Add();
+        App().Phrases().Add();
         QCOMPARE(f.File(), kAbc + "delta\r\n");
     }
 
     void unreadableFileIsReportedAndKept()
     {
         Fixture f(nullptr);
-        Settings.PhraseListFile = QStringLiteral("/proc/self/mem");
-        frmPhrases& w = Phrases();
+        App().AppSettings().PhraseListFile = QStringLiteral("/proc/self/mem");
+        frmPhrases& w = App().Phrases();
         QCOMPARE(f.fake.Messages(), QStringList({"Cant read /proc/self/mem"}));
         f.fake.inputAnswers = {"x"};
         w.Add();
@@ -395,7 +395,7 @@ private slots:
     {
         const QByteArray full = NumberedLines(kMaxListItems);
         Fixture f(&full);
-        frmPhrases& w = Phrases();
+        frmPhrases& w = App().Phrases();
         w.Add();
         QCOMPARE(f.fake.Count("InputBox"), 0);
         QCOMPARE(f.fake.Count("MessageBox"), 1);

@@ -1,0 +1,120 @@
+#include "core/phrases/PhraseList.h"
+
+#include "core/files/ErrorLog.h"
+
+#include <QFileInfo>
+
+namespace {
+
+const QStringList kDefaultPhrases = {
+    QStringLiteral("Double Click this phrase to copy it to the Clipboard"),
+    QStringLiteral("Use the right mouse button to Add, Edit and Delete Phrases"),
+};
+
+// True when nothing at all is at the path, not even a broken link, a folder
+// or a device: only then may a new file be put there.
+bool NothingAt(const QString& path)
+{
+    const QFileInfo info(path);
+    return !info.exists() && !info.isSymLink();
+}
+
+} // namespace
+
+ListLoad PhraseList::Load(const QString& fileName)
+{
+    m_fileName = fileName;
+    m_phrases.clear();
+    m_saveRefusal.clear();
+    m_unsaved = false;
+    if (!fileName.isEmpty() && NothingAt(fileName))
+        WriteListFile(fileName, kDefaultPhrases);  // a failure shows in the load below
+    QString message;
+    const ListLoad result = LoadListFile(fileName, m_phrases, &message);
+    if (result == ListLoad::Incomplete) {
+        m_saveRefusal = QStringLiteral("The phrases were not saved: ") + fileName +
+                        QStringLiteral(" could not be read completely when this list was loaded, and "
+                                       "saving would replace the phrases in it with only the part "
+                                       "that was read. Close the phrase window and open it again "
+                                       "to read the file anew.");
+    }
+    if (!message.isEmpty())
+        emit problem(message);
+    emit reloaded();
+    return result;
+}
+
+bool PhraseList::HasRoom()
+{
+    if (m_phrases.size() < kMaxListItems)
+        return true;
+    LogError(QStringLiteral("Add Phrase : the list is full"));
+    emit problem(QStringLiteral("The phrase list is full: it holds %1 phrases, the most it can "
+                                "hold. Remove a phrase before adding another.")
+                     .arg(kMaxListItems));
+    return false;
+}
+
+void PhraseList::Add(const QString& phrase)
+{
+    if (!HasRoom())
+        return;
+    m_phrases.append(phrase);
+    emit added(int(m_phrases.size()) - 1);
+    Save();
+}
+
+void PhraseList::Edit(int row, const QString& text)
+{
+    if (row < 0 || row >= m_phrases.size())
+        return;
+    m_phrases[row] = text;
+    emit changed(row);
+    Save();
+}
+
+void PhraseList::Remove(int row)
+{
+    if (row < 0 || row >= m_phrases.size())
+        return;
+    m_phrases.removeAt(row);
+    emit removed(row);
+    Save();
+}
+
+int PhraseList::Find(const QString& text, int selected) const
+{
+    const int count = Count();
+    for (int step = 1; step <= count; ++step) {
+        const int row = (selected + step) % count;
+        if (m_phrases.at(row).contains(text, Qt::CaseSensitive))
+            return row;
+    }
+    return -1;
+}
+
+void PhraseList::Save()
+{
+    if (!m_saveRefusal.isEmpty()) {
+        LogError(QStringLiteral("SaveListboxToFile : not saved over ") + m_fileName +
+                 QStringLiteral(", which could not be read completely"));
+        emit problem(m_saveRefusal);
+        return;
+    }
+    // A failed write is remembered, so that closing the window or the
+    // program tries once more instead of dropping the list.
+    QString message;
+    const bool written = SaveListFile(m_phrases, m_fileName, &message);
+    m_unsaved = !written && !m_fileName.isEmpty();
+    if (written)
+        emit saved();
+    else if (!message.isEmpty())
+        emit saveFailed(message);
+}
+
+bool PhraseList::SaveUnsaved()
+{
+    if (m_unsaved)
+        Save();
+    return !m_unsaved;
+}
