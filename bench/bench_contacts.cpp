@@ -9,6 +9,7 @@
 //        bench_contacts --backups [runs]
 #include "core/contacts/ContactStore.h"
 #include "core/files/Backups.h"
+#include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "support/FakePlatform.h"
@@ -176,7 +177,7 @@ bool BackupsSideBySide(ContactStore& book, const QByteArray& bytes, const QStrin
     book.LoadContacts();  // remembers the file, as the program does
     if (book.ContactCount != kContacts)
         return false;
-    KeepPreviousVersions();
+    KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
     TimedKeeper timed(SetPreviousVersionKeeper(nullptr));
 
     auto save = [&](bool withKeeper) {

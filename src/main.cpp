@@ -4,6 +4,7 @@
 #include "ui/app/Controller.h"
 #include "core/contacts/ContactStore.h"
 #include "core/exchange/Exchange.h"
+#include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "ui/desktop/QtPlatform.h"
@@ -38,7 +39,7 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
     QCoreApplication::setApplicationName(QStringLiteral("Banterly"));
     SystemPlatform system;
     SetPlatform(&system);
-    KeepPreviousVersions();
+    KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
     SingleInstance single(system.ProgramFolder());
     int status;
     if (!single.Claim()) {
@@ -126,7 +127,7 @@ int main(int argc, char* argv[])
         return status;
     }
 
-    KeepPreviousVersions();
+    KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
     SetDesktop(&qtPlatform);
 
     controller.Start();

@@ -2,24 +2,28 @@
 
 // The widget tests' controller: made at the first use in a test, with its
 // own book, settings and phrase list, and destroyed (windows first) by
-// EndApp(), so the next use starts afresh.
+// EndApp(), so the next use starts afresh. Tests end it in their cleanup:
+// a controller left at the program's end is not destroyed after the
+// application object is gone.
 
 #include "ui/app/Controller.h"
 
-#include <memory>
-
-inline std::unique_ptr<Controller>& TestAppSlot()
+inline Controller*& TestAppSlot()
 {
-    static std::unique_ptr<Controller> app;
+    static Controller* app = nullptr;
     return app;
 }
 
 inline Controller& App()
 {
-    std::unique_ptr<Controller>& app = TestAppSlot();
+    Controller*& app = TestAppSlot();
     if (!app)
-        app = std::make_unique<Controller>();
+        app = new Controller();
     return *app;
 }
 
-inline void EndApp() { TestAppSlot().reset(); }
+inline void EndApp()
+{
+    delete TestAppSlot();
+    TestAppSlot() = nullptr;
+}

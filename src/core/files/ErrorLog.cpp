@@ -44,8 +44,10 @@ QString GetVersionString()
     return QStringLiteral("v%1.%2.%3").arg(v.major).arg(v.minor).arg(v.revision);
 }
 
-void ReportFailure(const QString& message)
+void ReportFailure(const QString& message) { ReportFailure(Problem{message, QString()}); }
+
+void ReportFailure(const Problem& problem)
 {
-    LogError(message);
-    platform().MessageBox(message);
+    LogError(problem.logLine.isEmpty() ? problem.message : problem.logLine);
+    platform().MessageBox(problem.message);
 }

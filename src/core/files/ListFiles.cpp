@@ -48,12 +48,14 @@ QString DecodeListLine(QByteArrayView line)
     return DecodeLine(line);
 }
 
-// The log keeps its own line; the message is for the caller to show.
-void LoadFailure(const QString& logLine, const QString& message, QString* problem)
+// The failure goes to the caller, who tells the user; a caller that takes
+// nothing leaves the log line as its only trace.
+void Failure(const QString& logLine, const QString& message, Problem* problem)
 {
-    LogError(logLine);
     if (problem)
-        *problem = message;
+        *problem = Problem{message, logLine};
+    else
+        LogError(logLine);
 }
 
 } // namespace
@@ -121,12 +123,12 @@ QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems)
     return items;
 }
 
-ListLoad LoadListFile(const QString& fileName, QStringList& items, QString* problem)
+ListLoad LoadListFile(const QString& fileName, QStringList& items, Problem* problem)
 {
     if (fileName.isEmpty())
         return ListLoad::NoFileName;
     if (!IsListFilePresent(fileName)) {
-        LoadFailure(QStringLiteral("LoadFileToListBox : cant find ") + fileName,
+        Failure(QStringLiteral("LoadFileToListBox : cant find ") + fileName,
                     QStringLiteral("Cant find ") + fileName, problem);
         return ListLoad::Missing;
     }
@@ -142,13 +144,13 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items, QString* prob
     items = ParseListFile(bytes, &parsedAll);
 
     if (!readAll) {
-        LoadFailure(QStringLiteral("LoadFileToListBox : cant read ") + fileName +
+        Failure(QStringLiteral("LoadFileToListBox : cant read ") + fileName +
                         QStringLiteral(": ") + reason,
                     QStringLiteral("Cant read ") + fileName, problem);
         return ListLoad::Incomplete;
     }
     if (tooLarge || !parsedAll) {
-        LoadFailure(
+        Failure(
             QStringLiteral("LoadFileToListBox : cant read all of ") + fileName +
                 QStringLiteral(": larger than a list can hold"),
             QStringLiteral("Cant read all of ") + fileName +
@@ -184,7 +186,7 @@ bool WriteListFile(const QString& fileName, const QStringList& items, OsError* e
     return WriteFileAtomically(fileName, bytes, error, previous);
 }
 
-bool SaveListFile(const QStringList& items, const QString& fileName, QString* problem)
+bool SaveListFile(const QStringList& items, const QString& fileName, Problem* problem)
 {
     if (fileName.isEmpty()) {
         LogError(QStringLiteral("Cant save listbox because a filename wasnt specified"));
@@ -194,9 +196,9 @@ bool SaveListFile(const QStringList& items, const QString& fileName, QString* pr
     if (WriteListFile(fileName, items, &error))
         return true;
     const QString cause = QString::number(error.number) + QStringLiteral(" = ") + error.description;
-    LogError(QStringLiteral("ErrorSaveListboxToFile: ") + cause);
-    if (problem)
-        *problem = QStringLiteral("An Error occurred in SaveListboxToFile: ") + cause +
-                   QStringLiteral(" while saving '") + fileName + QStringLiteral("'");
+    Failure(QStringLiteral("ErrorSaveListboxToFile: ") + cause,
+            QStringLiteral("An Error occurred in SaveListboxToFile: ") + cause +
+                QStringLiteral(" while saving '") + fileName + QStringLiteral("'"),
+            problem);
     return false;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/files/ErrorLog.h"
 #include "core/platform/AtomicFile.h"
 
 #include <QString>
@@ -40,16 +41,18 @@ bool IsListFilePresent(const QString& fileName);
 // or an item had to be cut to kMaxListItemLength.
 QStringList ParseListFile(const QByteArray& bytes, bool* complete, int maxItems = kMaxListItems);
 
-// Reads the items of a list file. A missing file is logged (`items`
-// unchanged); a file that cannot be read completely is logged, and `items`
-// holds what could be read, so the caller must not save it over the file.
-// In both cases `problem` receives what to tell the user.
-ListLoad LoadListFile(const QString& fileName, QStringList& items, QString* problem = nullptr);
+// Reads the items of a list file. A missing file leaves `items` unchanged; a
+// file that cannot be read completely leaves in `items` what could be read,
+// so the caller must not save it over the file. In both cases `problem`
+// receives what to tell the user and log (without one, the failure is only
+// logged).
+ListLoad LoadListFile(const QString& fileName, QStringList& items, Problem* problem = nullptr);
 
 // Replaces the file with the items, atomically: a failed save leaves the old
-// file as it was and is logged, and `problem` receives what to tell the
-// user. Returns true when saved. An empty file name is only logged.
-bool SaveListFile(const QStringList& items, const QString& fileName, QString* problem = nullptr);
+// file as it was, and `problem` receives what to tell the user and log
+// (without one, the failure is only logged). Returns true when saved. An
+// empty file name is only logged.
+bool SaveListFile(const QStringList& items, const QString& fileName, Problem* problem = nullptr);
 
 // Replaces (or creates) a list file with these items, atomically. On failure
 // the old file is untouched and `error` tells why.

@@ -8,7 +8,6 @@
 
 #include <QDir>
 #include <QHash>
-#include <QSet>
 
 namespace {
 
@@ -18,11 +17,6 @@ public:
     {
         // Only a file that is there can be overwritten: one removed from
         // outside is simply written again.
-        if (m_batchDepth > 0) {
-            if (m_keptInBatch.contains(fileName))
-                return;
-            m_keptInBatch.insert(fileName);
-        }
         const auto remembered = m_stamps.constFind(fileName);
         const bool changedOutside = remembered != m_stamps.cend() &&
                                     StampOfFile(fileName).exists &&
@@ -38,10 +32,11 @@ public:
         if (kept.isEmpty())
             where = QStringLiteral("(no copy could be kept: ") + error.description +
                     QStringLiteral(")");
-        ReportFailure(QStringLiteral("The file ") + QDir::toNativeSeparators(fileName) +
-                      QStringLiteral(" was changed by another program since Banterly read it. "
-                                     "That version was kept as ") +
-                      where + QStringLiteral("; Banterly now saves its own content there."));
+        if (m_tellUser)
+            m_tellUser(QStringLiteral("The file ") + QDir::toNativeSeparators(fileName) +
+                       QStringLiteral(" was changed by another program since Banterly read it. "
+                                      "That version was kept as ") +
+                       where + QStringLiteral("; Banterly now saves its own content there."));
     }
 
     void AfterReplace(const QString& fileName) override
@@ -56,18 +51,11 @@ public:
     }
 
     void Remember(const QString& fileName) { m_stamps.insert(fileName, StampOfFile(fileName)); }
-
-    void BeginBatch() { ++m_batchDepth; }
-    void EndBatch()
-    {
-        if (--m_batchDepth == 0)
-            m_keptInBatch.clear();
-    }
+    void SetTellUser(TellUser tellUser) { m_tellUser = std::move(tellUser); }
 
 private:
     QHash<QString, FileStamp> m_stamps;
-    int m_batchDepth = 0;
-    QSet<QString> m_keptInBatch;
+    TellUser m_tellUser;
 };
 
 Keeper& TheKeeper()
@@ -78,10 +66,10 @@ Keeper& TheKeeper()
 
 } // namespace
 
-void KeepPreviousVersions() { SetPreviousVersionKeeper(&TheKeeper()); }
+void KeepPreviousVersions(TellUser tellUser)
+{
+    TheKeeper().SetTellUser(std::move(tellUser));
+    SetPreviousVersionKeeper(&TheKeeper());
+}
 
 void RememberDataFile(const QString& fileName) { TheKeeper().Remember(fileName); }
-
-OneVersionPerSave::OneVersionPerSave() { TheKeeper().BeginBatch(); }
-
-OneVersionPerSave::~OneVersionPerSave() { TheKeeper().EndBatch(); }

@@ -29,8 +29,8 @@ ListLoad PhraseList::Load(const QString& fileName)
     m_unsaved = false;
     if (!fileName.isEmpty() && NothingAt(fileName))
         WriteListFile(fileName, kDefaultPhrases);  // a failure shows in the load below
-    QString message;
-    const ListLoad result = LoadListFile(fileName, m_phrases, &message);
+    Problem trouble;
+    const ListLoad result = LoadListFile(fileName, m_phrases, &trouble);
     if (result == ListLoad::Incomplete) {
         m_saveRefusal = QStringLiteral("The phrases were not saved: ") + fileName +
                         QStringLiteral(" could not be read completely when this list was loaded, and "
@@ -38,8 +38,8 @@ ListLoad PhraseList::Load(const QString& fileName)
                                        "that was read. Close the phrase window and open it again "
                                        "to read the file anew.");
     }
-    if (!message.isEmpty())
-        emit problem(message);
+    if (!trouble.IsEmpty())
+        emit problem(trouble);
     emit reloaded();
     return result;
 }
@@ -48,10 +48,10 @@ bool PhraseList::HasRoom()
 {
     if (m_phrases.size() < kMaxListItems)
         return true;
-    LogError(QStringLiteral("Add Phrase : the list is full"));
-    emit problem(QStringLiteral("The phrase list is full: it holds %1 phrases, the most it can "
-                                "hold. Remove a phrase before adding another.")
-                     .arg(kMaxListItems));
+    emit problem(Problem{QStringLiteral("The phrase list is full: it holds %1 phrases, the most "
+                                        "it can hold. Remove a phrase before adding another.")
+                             .arg(kMaxListItems),
+                         QStringLiteral("Add Phrase : the list is full")});
     return false;
 }
 
@@ -96,20 +96,20 @@ int PhraseList::Find(const QString& text, int selected) const
 void PhraseList::Save()
 {
     if (!m_saveRefusal.isEmpty()) {
-        LogError(QStringLiteral("SaveListboxToFile : not saved over ") + m_fileName +
-                 QStringLiteral(", which could not be read completely"));
-        emit problem(m_saveRefusal);
+        emit problem(Problem{m_saveRefusal,
+                             QStringLiteral("SaveListboxToFile : not saved over ") + m_fileName +
+                                 QStringLiteral(", which could not be read completely")});
         return;
     }
     // A failed write is remembered, so that closing the window or the
     // program tries once more instead of dropping the list.
-    QString message;
-    const bool written = SaveListFile(m_phrases, m_fileName, &message);
+    Problem trouble;
+    const bool written = SaveListFile(m_phrases, m_fileName, &trouble);
     m_unsaved = !written && !m_fileName.isEmpty();
     if (written)
         emit saved();
-    else if (!message.isEmpty())
-        emit saveFailed(message);
+    else if (!trouble.IsEmpty())
+        emit saveFailed(trouble);
 }
 
 bool PhraseList::SaveUnsaved()

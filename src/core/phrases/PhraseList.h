@@ -48,10 +48,10 @@ signals:
     void removed(int row);
     void saved();
     // A save that failed (the file stays as it was).
-    void saveFailed(const QString& message);
+    void saveFailed(const Problem& problem);
     // Anything else the user must be told: a file that could not be read, a
-    // save refused, a full list. The log has its own line already.
-    void problem(const QString& message);
+    // save refused, a full list.
+    void problem(const Problem& problem);
 
 private:
     void Save();

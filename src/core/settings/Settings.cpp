@@ -115,13 +115,6 @@ bool WriteSettingsFile(const QString& iniFile, const QString& alwaysOnTop,
 
 QString Text(int16_t flag) { return QString::number(flag); }
 
-// A settings file that could not be written is worth telling the user about:
-// otherwise a confirmed change would silently be gone at the next start.
-QString Logged(const QString& message)
-{
-    LogError(message);
-    return message;
-}
 
 } // namespace
 
@@ -152,8 +145,8 @@ void Settings::LoadSettings()
     if (!QFileInfo(ini).isFile() && !WriteDefaultSettings(ini)) {
         // Nothing to read back: run with the defaults.
         SetDefaults(ini);
-        emit problem(Logged(QStringLiteral("Could not create the settings file ") + ini +
-                            QStringLiteral(". Banterly runs with the default settings.")));
+        emit problem(QStringLiteral("Could not create the settings file ") + ini +
+                            QStringLiteral(". Banterly runs with the default settings."));
         emit loaded();
         return;
     }
@@ -179,9 +172,9 @@ bool Settings::SaveSettings()
         WriteSettingsFile(IniFile, Text(AlwaysOnTop), Text(HidePhraseListWhenDbleClicked),
                           Text(ShowStatFields), ContactFilePath, PhraseListFile, WebSitesListFile);
     if (!saved)
-        emit problem(Logged(QStringLiteral("Could not save the settings to ") + IniFile +
+        emit problem(QStringLiteral("Could not save the settings to ") + IniFile +
                             QStringLiteral(". The options stay in effect until Banterly is "
-                                           "closed; confirm them again to retry.")));
+                                           "closed; confirm them again to retry."));
     // The values are in effect for this run either way.
     emit changed();
     return saved;
@@ -192,8 +185,8 @@ bool Settings::SavePasteAfterCopy()
     if (WriteIni(QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy"), Text(PasteAfterCopy),
                  IniFile))
         return true;
-    emit problem(Logged(QStringLiteral("Could not save the settings to ") + IniFile +
+    emit problem(QStringLiteral("Could not save the settings to ") + IniFile +
                         QStringLiteral(". The option stays in effect until Banterly is closed; "
-                                       "switch it again to retry.")));
+                                       "switch it again to retry."));
     return false;
 }

@@ -42,7 +42,7 @@ signals:
     // After the values were set and saved (also when the save failed: they
     // are in effect for this run).
     void changed();
-    // A failure the user must be told of (it is in the log already).
+    // A failure the user must be told of (the reporter logs and shows it).
     void problem(const QString& message);
 
 private:

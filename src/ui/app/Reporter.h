@@ -8,9 +8,8 @@ class Settings;
 // user: once each, through the platform's reporting sink (a message box in
 // the program, standard error in a run without windows).
 //
-// The book's failures are written to the log here too. The settings and the
-// phrase list write their own log lines (their log texts differ from what
-// the user is shown), so only the message is shown for them.
+// Each failure is written to the log here too, in the log's own words where
+// they differ from the message.
 void ReportProblems(ContactStore& book);
 void ReportProblems(Settings& settings);
 void ReportProblems(PhraseList& phrases);

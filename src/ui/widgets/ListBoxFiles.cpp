@@ -1,23 +1,23 @@
 #include "ui/widgets/ListBoxFiles.h"
 
-#include "core/platform/Platform.h"
+#include "core/files/ErrorLog.h"
 
 #include <QListWidget>
 
 namespace {
-void Show(const QString& problem)
+void Report(const Problem& problem)
 {
-    if (!problem.isEmpty())
-        platform().MessageBox(problem);
+    if (!problem.IsEmpty())
+        ReportFailure(problem);
 }
 } // namespace
 
 ListLoad LoadFileToListBox(QListWidget& list, const QString& fileName)
 {
     QStringList items;
-    QString problem;
+    Problem problem;
     const ListLoad result = LoadListFile(fileName, items, &problem);
-    Show(problem);
+    Report(problem);
     if (result == ListLoad::Complete || result == ListLoad::Incomplete) {
         list.clear();
         list.addItems(items);
@@ -31,8 +31,8 @@ bool SaveListboxToFile(const QListWidget& list, const QString& fileName)
     items.reserve(list.count());
     for (int i = 0; i < list.count(); ++i)
         items.append(list.item(i)->text());
-    QString problem;
+    Problem problem;
     const bool saved = SaveListFile(items, fileName, &problem);
-    Show(problem);
+    Report(problem);
     return saved;
 }

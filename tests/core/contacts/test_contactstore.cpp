@@ -1,5 +1,6 @@
 #include "core/contacts/ContactStore.h"
 #include "core/files/Backups.h"
+#include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "support/FakeSystem.h"
@@ -238,7 +239,7 @@ private slots:
     // and the user is told once where it is.
     void anOutsideChangeIsKeptAsABackupBeforeTheSave()
     {
-        KeepPreviousVersions();
+        KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
         Load(Line({{24, "Alpha"}}));
         QTest::qWait(20);  // a later modification time, as a sync tool's copy has
         folder->Write(QStringLiteral("chatcontacts.lis.new"), Line({{24, "FromLaptop"}}));

@@ -4,6 +4,7 @@
 #include "ui/app/frmToolbar1.h"
 #include "ui/contacts/frmChatContactList.h"
 #include "core/files/Backups.h"
+#include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 
@@ -63,7 +64,10 @@ class TestRestore : public QObject {
     }
 
 private slots:
-    void initTestCase() { KeepPreviousVersions(); }
+    void initTestCase()
+    {
+        KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
+    }
     void cleanupTestCase() { SetPreviousVersionKeeper(nullptr); }
 
     // The hand-written book, then two saves: versions of 3 and 4 contacts

@@ -133,7 +133,7 @@ private slots:
     void okReplacesAHandEditedFileOnceWithTheBytesOfTheSixWrites()
     {
         Env env;
-        KeepPreviousVersions();
+        KeepPreviousVersions(nullptr);  // no file here changes behind the program's back
         const QByteArray handEdited = "; mine\n[GENERAL]\nalwaysontop = 1\n\n[Contacts]\n"
                                       "ShowStatFields=1\r\nDATAFILE=\"/old/c.lis\"\r\n;end\r\n"
                                       "[phrases]\r\nPhraseList=/old/p.txt\r\n";
