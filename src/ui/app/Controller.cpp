@@ -122,7 +122,6 @@ frmAbout& Controller::ShowAbout()
 
 frmAbout* Controller::AboutWindow() const { return m_about; }
 
-bool Controller::IsToolbarCreated() const { return !m_toolbar.isNull(); }
 bool Controller::IsContactDetailsLoaded() const { return !m_card.isNull(); }
 bool Controller::IsChatContactListLoaded() const { return !m_list.isNull(); }
 bool Controller::IsPhrasesLoaded() const { return !m_phrasesWindow.isNull(); }

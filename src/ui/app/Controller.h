@@ -53,7 +53,6 @@ public:
     frmAbout& ShowAbout();
     frmAbout* AboutWindow() const;
 
-    bool IsToolbarCreated() const;
     bool IsContactDetailsLoaded() const;
     bool IsChatContactListLoaded() const;
     bool IsPhrasesLoaded() const;

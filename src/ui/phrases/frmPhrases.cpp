@@ -281,8 +281,6 @@ void frmPhrases::Find()
     Selection();
 }
 
-void frmPhrases::ReloadFromFile() { Load(); }
-
 bool frmPhrases::SaveUnsavedPhrases() { return m_phrases.SaveUnsaved(); }
 
 void frmPhrases::closeEvent(QCloseEvent* event)

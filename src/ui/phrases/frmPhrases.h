@@ -42,8 +42,6 @@ public:
     // Saves the list again when its last save failed; false when the list
     // is still not saved.
     bool SaveUnsavedPhrases();
-    // Reads the phrase file again (after it was replaced under the window).
-    void ReloadFromFile();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
