@@ -1,4 +1,5 @@
 #include "core/cli/CommandLine.h"
+#include "core/cli/SingleInstance.h"
 #include "ui/app/RemoteCommands.h"
 #include "ui/app/Reporter.h"
 #include "ui/app/Controller.h"
@@ -9,9 +10,9 @@
 #include "core/platform/AtomicFile.h"
 #include "ui/desktop/QtPlatform.h"
 #include "core/settings/Settings.h"
+#include "core/platform/SystemPlatform.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -41,10 +42,11 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
     SetPlatform(&system);
     KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
     SingleInstance single(system.ProgramFolder());
-    int status;
-    if (!single.Claim()) {
-        status = HandOverToRunningCopy(single, {request.command, {request.file}});
-    } else {
+    int status = 0;
+    bool claimed = single.Claim();
+    if (!claimed && single.ClaimProblem().isEmpty())
+        status = HandOverToRunningCopy(single, {request.command, {request.file}}, &claimed);
+    if (claimed || !single.ClaimProblem().isEmpty()) {
         // What goes wrong is printed on standard error, as every report of a
         // run without windows is.
         Settings settings;
@@ -93,6 +95,28 @@ int main(int argc, char* argv[])
         break;
     }
 
+    // One copy per data folder. The claim comes first and needs neither a
+    // display nor an application object, so a later start hands its request
+    // to the running copy (which shows its toolbar, or the window asked for)
+    // and ends at the cost of loading the program.
+    QCoreApplication::setApplicationName(QStringLiteral("Banterly"));
+    const QString folder = DefaultProgramFolder();
+    const QString window = request.action == StartRequest::Show ? request.window
+                                                                 : QStringLiteral("toolbar");
+    SingleInstance single(folder);
+    bool claimed = single.Claim();
+    if (!claimed && single.ClaimProblem().isEmpty()) {
+        const int status = HandOverToRunningCopy(single, {QStringLiteral("show"), {window}}, &claimed);
+        if (!claimed)
+            return status;
+    }
+    if (!claimed)
+        std::fprintf(stderr, "Banterly: %s; not checking for another copy\n",
+                     qPrintable(single.ClaimProblem()));
+    // Later starts wait in the socket's queue until the book is read.
+    if (claimed)
+        single.Listen();
+
     // On a Wayland session a program can neither place its own windows nor
     // keep itself above others; run through XWayland unless the user chose.
     if (qEnvironmentVariableIsSet("WAYLAND_DISPLAY") && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -103,36 +127,26 @@ int main(int argc, char* argv[])
     std::signal(SIGXFSZ, SIG_IGN);
 
     QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Banterly"));
     QApplication::setQuitOnLastWindowClosed(false);
 
-    QtPlatform qtPlatform;
+    QtPlatform qtPlatform(folder);
     SetPlatform(&qtPlatform);
-
-    // One copy per data folder: a later start hands its request to the
-    // running copy (which shows its toolbar, or the window asked for) and
-    // ends.
-    const QString window = request.action == StartRequest::Show ? request.window
-                                                                 : QStringLiteral("toolbar");
-    // The book, the settings and the phrase list of the run; the windows come
-    // when they are first shown.
-    Controller controller;
-    SingleInstance single(qtPlatform.ProgramFolder());
-    single.SetHandler([&controller](const SingleInstance::Request& r) {
-        return RunRemoteCommand(controller, r);
-    });
-    if (!single.Claim()) {
-        const int status = HandOverToRunningCopy(single, {QStringLiteral("show"), {window}});
-        SetPlatform(nullptr);
-        return status;
-    }
-
     KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
     SetDesktop(&qtPlatform);
 
+    // The book, the settings and the phrase list of the run; the windows come
+    // when they are first shown. The toolbar is shown first; the files are
+    // read once it is on the screen, and only then are later starts answered.
+    Controller controller;
+    single.SetHandler([&controller](const SingleInstance::Request& r) {
+        return RunRemoteCommand(controller, r);
+    });
+    QObject::connect(&controller, &Controller::ready, &single, [&controller, &single, &request, window] {
+        if (request.action == StartRequest::Show)
+            controller.ShowWindowNamed(window);
+        single.Serve();
+    });
     controller.Start();
-    if (request.action == StartRequest::Show)
-        QTimer::singleShot(0, &controller, [&controller, window] { controller.ShowWindowNamed(window); });
     const int rc = app.exec();
     controller.UnloadAllWindows();
     SetPreviousVersionKeeper(nullptr);

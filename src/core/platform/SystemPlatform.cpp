@@ -31,7 +31,13 @@ QString ChooseProgramFolder(const QString& executableFolder, const QString& user
 
 QString DefaultProgramFolder()
 {
-    return ChooseProgramFolder(QCoreApplication::applicationDirPath(),
+    // Before the application object exists (a start that only hands over
+    // makes none) the executable is found through /proc.
+    const QString executableFolder =
+        QCoreApplication::instance()
+            ? QCoreApplication::applicationDirPath()
+            : QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
+    return ChooseProgramFolder(executableFolder,
                                QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
 }
 

@@ -29,5 +29,5 @@ private:
 // Where the program keeps its files: the folder of the executable when it can
 // be written there, otherwise the per-user application data folder.
 QString ChooseProgramFolder(const QString& executableFolder, const QString& userDataFolder);
-// The same for this run's executable (QCoreApplication must exist).
+// The same for this run's executable.
 QString DefaultProgramFolder();

@@ -43,7 +43,32 @@ Controller::Controller()
 
 Controller::~Controller() { UnloadAllWindows(); }
 
-void Controller::Start() { Toolbar().Load(); }
+void Controller::Start()
+{
+    m_ready = false;
+    frmToolbar1& t = Toolbar();
+    connect(&t, &frmToolbar1::firstPainted, this, [this] {
+        Toolbar().FinishLoad();
+        ReadDataFiles();
+        m_ready = true;
+        // What was asked for meanwhile, in order; a step may ask for more.
+        for (size_t i = 0; i < m_afterLoad.size(); ++i) {
+            const std::function<void()> step = m_afterLoad[i];
+            step();
+        }
+        m_afterLoad.clear();
+        emit ready();
+    }, Qt::SingleShotConnection);
+    t.ShowFirst();
+}
+
+void Controller::WhenReady(std::function<void()> step)
+{
+    if (m_ready)
+        step();
+    else
+        m_afterLoad.push_back(std::move(step));
+}
 
 // --- the windows ------------------------------------------------------------
 // Each is registered before its load step runs, so that the load step (and
@@ -143,13 +168,17 @@ void Controller::UnloadAllWindows()
 void Controller::ConnectToolbar(frmToolbar1& t)
 {
     connect(&t, &frmToolbar1::readyToLoad, this, &Controller::ReadDataFiles);
-    connect(&t, &frmToolbar1::addContactRequested, this, &Controller::AddNewContact);
-    connect(&t, &frmToolbar1::contactListRequested, this, &Controller::ShowContactList);
-    connect(&t, &frmToolbar1::phrasesRequested, this, &Controller::ShowPhrases);
-    connect(&t, &frmToolbar1::optionsRequested, this, &Controller::ShowOptions);
-    connect(&t, &frmToolbar1::restoreRequested, this, &Controller::ShowRestore);
-    connect(&t, &frmToolbar1::exchangeRequested, this, &Controller::ExchangeFromMenu);
-    connect(&t, &frmToolbar1::pasteAfterCopyToggled, this, &Controller::SetPasteAfterCopy);
+    connect(&t, &frmToolbar1::addContactRequested, this, [this] { WhenReady([this] { AddNewContact(); }); });
+    connect(&t, &frmToolbar1::contactListRequested, this, [this] { WhenReady([this] { ShowContactList(); }); });
+    connect(&t, &frmToolbar1::phrasesRequested, this, [this] { WhenReady([this] { ShowPhrases(); }); });
+    connect(&t, &frmToolbar1::optionsRequested, this, [this] { WhenReady([this] { ShowOptions(); }); });
+    connect(&t, &frmToolbar1::restoreRequested, this, [this] { WhenReady([this] { ShowRestore(); }); });
+    connect(&t, &frmToolbar1::exchangeRequested, this,
+            [this](const QString& command, const QString& file, const QString& title) {
+                WhenReady([=, this] { ExchangeFromMenu(command, file, title); });
+            });
+    connect(&t, &frmToolbar1::pasteAfterCopyToggled, this,
+            [this](bool on) { WhenReady([=, this] { SetPasteAfterCopy(on); }); });
     // Only data that would be lost is saved when the program ends: an edit
     // the card holds, a contact table that differs from the file, and a
     // phrase list whose last save failed.

@@ -7,6 +7,8 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
+#include <vector>
 
 class frmAbout;
 class frmChatContactList;
@@ -37,9 +39,15 @@ public:
     Settings& AppSettings() { return m_settings; }
     PhraseList& PhraseModel() { return m_phrases; }
 
-    // The start-up sequence: the toolbar on the screen, then the settings
-    // and the contacts read.
+    // The program's start: the toolbar on the screen first; once it is
+    // drawn, the rest of its set-up, the settings and the contacts read from
+    // the event loop, then ready(). Until then what the toolbar asks for
+    // (a button, a menu command) waits and is carried out in order after the
+    // load, so nothing sees or saves a book not yet read.
     void Start();
+    // The data files are read (at once for a controller that never ran
+    // Start()).
+    bool Ready() const { return m_ready; }
 
     frmToolbar1& Toolbar();
     frmContactDetails& ContactDetails();
@@ -104,7 +112,14 @@ public:
     bool SaveUnsavedContactsInWindows();
     bool SaveUnsavedPhrasesInWindows();
 
+signals:
+    // Start()'s load is done: the book, the settings and the phrase list can
+    // be used.
+    void ready();
+
 private:
+    // Runs `step` now when the data files are read, else after the load.
+    void WhenReady(std::function<void()> step);
     void ConnectToolbar(frmToolbar1& toolbar);
     void ConnectList(frmChatContactList& list);
     void ConnectRestore(frmRestore& restore);
@@ -125,4 +140,7 @@ private:
     QPointer<frmOptions> m_options;
     QPointer<frmRestore> m_restore;
     QPointer<frmAbout> m_about;
+
+    bool m_ready = true;
+    std::vector<std::function<void()>> m_afterLoad;
 };

@@ -2,8 +2,6 @@
 
 #include "ui/app/Controller.h"
 
-#include <cstdio>
-
 SingleInstance::Reply RunRemoteCommand(Controller& app, const SingleInstance::Request& request)
 {
     if (request.command == QLatin1String("show") && request.args.size() == 1 &&
@@ -22,20 +20,4 @@ SingleInstance::Reply RunRemoteCommand(Controller& app, const SingleInstance::Re
             QStringLiteral("unknown command: %1 %2")
                 .arg(request.command, request.args.join(QLatin1Char(' ')))
                 .trimmed()};
-}
-
-int HandOverToRunningCopy(SingleInstance& instance, const SingleInstance::Request& request)
-{
-    SingleInstance::Reply reply;
-    if (!instance.Send(request, &reply)) {
-        std::fprintf(stderr,
-                     "Banterly is already running for this folder but does not answer (%s).\n",
-                     qPrintable(reply.err));
-        return 1;
-    }
-    if (!reply.out.isEmpty())
-        std::printf("%s\n", qPrintable(reply.out));
-    if (!reply.err.isEmpty())
-        std::fprintf(stderr, "%s\n", qPrintable(reply.err));
-    return reply.status;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/app/SingleInstance.h"
+#include "core/cli/SingleInstance.h"
 
 class Controller;
 
@@ -8,6 +8,3 @@ class Controller;
 // this running copy.
 SingleInstance::Reply RunRemoteCommand(Controller& app, const SingleInstance::Request& request);
 
-// Hands a command to the copy that holds the data folder and prints its
-// answer; returns the exit status for this start.
-int HandOverToRunningCopy(SingleInstance& instance, const SingleInstance::Request& request);

@@ -197,21 +197,41 @@ void frmToolbar1::SetClockText(const QString& text)
 
 void frmToolbar1::Load()
 {
+    ShowFirst();
+    FinishLoad();
+    // Start-up lets pending window events run once, so the toolbar is drawn
+    // before the files are read.
+    desktop().DoEvents();
+    emit readyToLoad();
+}
+
+void frmToolbar1::ShowFirst()
+{
     Desktop& d = desktop();
     StartTime = FormatTimeOfDay(platform().Now().time());
     ShowCurrentTime = -1;
     setWindowTitle(QStringLiteral("Banterly"));
     MoveWindow(*this, d.ScreenWidthTwips() / 2, 0);
     SetTopmost(*this, -1);
-    // The toolbar is on its way to the screen; the fonts are set up while
-    // the window manager maps it, before its first paint.
+}
+
+void frmToolbar1::FinishLoad()
+{
+    // Building the fonts loads the whole font database: the clock is drawn
+    // with the stand-ins from the next frame on.
     InstallFontStandIns();
     m_fontsReady = true;
     SetClockText(lblTime->text());
-    // Start-up lets pending window events run once, so the toolbar is drawn
-    // before the files are read.
-    d.DoEvents();
-    emit readyToLoad();
+}
+
+void frmToolbar1::paintEvent(QPaintEvent* e)
+{
+    QWidget::paintEvent(e);
+    if (m_painted)
+        return;
+    m_painted = true;
+    // Announced once this frame is out, from the event loop.
+    QTimer::singleShot(0, this, &frmToolbar1::firstPainted);
 }
 
 void frmToolbar1::cmdButton_Click(int index)

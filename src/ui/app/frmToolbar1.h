@@ -30,6 +30,12 @@ public:
     // The start-up sequence: the toolbar on the screen, then readyToLoad()
     // (the controller reads the settings and the contacts).
     void Load();
+    // The same in two halves, for the program's start: the toolbar on the
+    // screen with nothing the first frame does not need (firstPainted()
+    // follows once it is drawn), then the rest (the fonts set up, the clock
+    // measured) and readyToLoad().
+    void ShowFirst();
+    void FinishLoad();
 
     // Clock state: the start time as text, and whether the clock shows the
     // current time (-1) or the start time (0).
@@ -53,6 +59,7 @@ public:
     QAction* mnuPasteAfterCopy = nullptr;  // checkable: [phrases] PasteAfterCopy
 
 signals:
+    void firstPainted();
     void readyToLoad();
     void addContactRequested();
     void contactListRequested();
@@ -66,6 +73,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
@@ -74,6 +82,7 @@ private:
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
     bool m_fontsReady = false;  // the font stand-ins are installed (Load)
+    bool m_painted = false;     // the first frame is drawn
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up

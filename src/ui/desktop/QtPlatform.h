@@ -8,6 +8,7 @@
 // desktop.
 class QtPlatform : public SystemPlatform, public Desktop {
 public:
+    using SystemPlatform::SystemPlatform;
     void MessageBox(const QString& text) override;
     void Beep() override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText,
