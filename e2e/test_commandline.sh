@@ -61,6 +61,23 @@ out=$(cd "$dir" && timeout 10 ./banterly --import-contacts "$E2E_DIR/phone.vcf")
 check_eq "an import handed to the running copy" "0 Imported 1 contact." "$rc $out"
 check_eq "the running copy saved it" "Délia Dune" "$(tail -1 "$dir/chatcontacts.lis" | cut -d"$D" -f27)"
 check_eq "with the book it holds" 4 "$(wc -l <"$dir/chatcontacts.lis")"
+# A command handed over while the running copy has a dialog open waits for
+# it, says so, and then reports what really happened (never "does not
+# answer" with the import done later).
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Eve Elm\r\nNICKNAME:Echo\r\nEND:VCARD\r\n' >"$E2E_DIR/echo.vcf"
+e2e_popup_choose "$E2E_TOOLBAR" 205 10 2
+dialog=$(e2e_wait_window '^Import Contacts$' 10)
+check "the menu's import shows its file dialog" test -n "$dialog"
+(cd "$dir" && timeout 60 ./banterly --import-contacts "$E2E_DIR/echo.vcf" >"$E2E_DIR/busy.out" 2>"$E2E_DIR/busy.err"
+ echo $? >"$E2E_DIR/busy.rc") &
+sleep 3
+check "an import handed over meanwhile waits" test ! -e "$E2E_DIR/busy.rc"
+check "... and says for how long" grep -q "waiting up to" "$E2E_DIR/busy.err"
+e2e_close_window "$dialog"
+check "it ends once the dialog is closed" e2e_wait_for 15 test -s "$E2E_DIR/busy.rc"
+check_eq "with the import's real outcome" "0 Imported 1 contact." \
+    "$(cat "$E2E_DIR/busy.rc") $(cat "$E2E_DIR/busy.out")"
+check_eq "the running copy saved it" "Echo" "$(tail -1 "$dir/chatcontacts.lis" | cut -d"$D" -f25)"
 e2e_close_window "$E2E_TOOLBAR"
 e2e_dismiss_messages 2 >/dev/null
 check "the program ends" test -n "$(e2e_wait_exit 10)"

@@ -105,6 +105,39 @@ private slots:
         QCOMPARE(t.lblTime->text(), clock);
     }
 
+    // The program's start reads the book only once the toolbar is drawn. A
+    // list button pressed before that waits for the load: with the largest
+    // book the list shows every contact, and nothing was written meanwhile.
+    void listPressedAtOnceWithTheLargestBookShowsEveryContact()
+    {
+        constexpr int kContacts = 32699;
+        QByteArray book;
+        for (int i = 1; i <= kContacts; ++i) {
+            QByteArray fields[ContactField::Count];
+            fields[ContactField::ChatName] = "chatter" + QByteArray::number(i);
+            for (const QByteArray& field : fields)
+                book += field + char(31);
+            book += "\r\n";
+        }
+        dir->Write(QStringLiteral("chatcontacts.lis"), book);
+
+        App().Start();
+        QVERIFY(App().Toolbar().isVisible());
+        QVERIFY(!App().Ready());
+        QTest::mouseClick(App().Toolbar().cmdButton[1], Qt::LeftButton);
+        QCOMPARE(App().Book().ContactCount, int16_t(0));
+        QVERIFY(!App().IsChatContactListLoaded());
+
+        QTRY_VERIFY_WITH_TIMEOUT(App().IsChatContactListLoaded(), 30000);
+        QVERIFY(App().Ready());
+        QCOMPARE(App().Book().ContactCount, int16_t(kContacts));
+        const frmChatContactList& list = App().ChatContactList();
+        QVERIFY(list.isVisible());
+        QCOMPARE(list.lstNames->count(), kContacts);
+        QVERIFY(list.lstNames->item(kContacts - 1)->text().contains(QStringLiteral("chatter32699")));
+        QCOMPARE(dir->Read(QStringLiteral("chatcontacts.lis")), book);
+    }
+
     void controlsHaveTheirGeometryTextsAndColours()
     {
         frmToolbar1& t = App().Toolbar();
