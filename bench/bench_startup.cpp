@@ -81,22 +81,29 @@ struct Display {
     }
 };
 
-// Starts the program, waits for its window, stops it. Milliseconds, or a
-// negative number when no window came.
-double TimeOneStart(Display& display, const std::string& program)
+// Starts a program with at most one argument, its messages thrown away (they
+// would only mix with the report). 0 when it could not be started.
+pid_t Spawn(const std::string& program, const char* argument = nullptr)
 {
-    display.Drain();
-    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
-    // The programs' own messages would only mix with the report.
+    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument), nullptr};
     posix_spawn_file_actions_t quiet;
     posix_spawn_file_actions_init(&quiet);
     posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
     pid_t pid = 0;
-    const Clock::time_point start = Clock::now();
     const int spawned = posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&quiet);
-    if (spawned != 0)
+    return spawned == 0 ? pid : 0;
+}
+
+// Starts the program, waits for its window, stops it. Milliseconds, or a
+// negative number when no window came.
+double TimeOneStart(Display& display, const std::string& program)
+{
+    display.Drain();
+    const Clock::time_point start = Clock::now();
+    const pid_t pid = Spawn(program);
+    if (pid == 0)
         return -1;
     const bool shown = display.WaitForMap(start + std::chrono::seconds(20));
     const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -107,19 +114,12 @@ double TimeOneStart(Display& display, const std::string& program)
 }
 
 // Runs a program to its end. Milliseconds, or a negative number when it did
-// not end with status 0 within 20 seconds.
+// not end with status 0.
 double TimeOneRun(const std::string& program, const char* argument)
 {
-    char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>(argument), nullptr};
-    posix_spawn_file_actions_t quiet;
-    posix_spawn_file_actions_init(&quiet);
-    posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
     const Clock::time_point start = Clock::now();
-    const int spawned = posix_spawn(&pid, program.c_str(), &quiet, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&quiet);
-    if (spawned != 0)
+    const pid_t pid = Spawn(program, argument);
+    if (pid == 0)
         return -1;
     int status = 0;
     waitpid(pid, &status, 0);
@@ -224,16 +224,9 @@ int main(int argc, char* argv[])
     // A second start beside a running copy, against --version.
     std::vector<double> handOver, version;
     {
-        char* args[] = {const_cast<char*>(sample.c_str()), nullptr};
-        posix_spawn_file_actions_t quiet;
-        posix_spawn_file_actions_init(&quiet);
-        posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
-        posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
         display.Drain();
-        pid_t running = 0;
-        const int spawned = posix_spawn(&running, sample.c_str(), &quiet, nullptr, args, environ);
-        posix_spawn_file_actions_destroy(&quiet);
-        if (spawned != 0 || !display.WaitForMap(Clock::now() + std::chrono::seconds(20)))
+        const pid_t running = Spawn(sample);
+        if (running == 0 || !display.WaitForMap(Clock::now() + std::chrono::seconds(20)))
             return failed("the running copy did not show its toolbar");
         // The running copy answers once its files are read.
         usleep(500 * 1000);

@@ -65,5 +65,20 @@ start_and_wait "$other"
 check_eq "a second start in the other folder ends with status 0" 0 "$RC"
 check_eq "still two toolbars" 2 "$(toolbar_count)"
 
+# A folder whose claim cannot be had (banterly.lock cannot be locked): the
+# copy runs, says why, and writes nothing, never as a second writer.
+locked="$E2E_DIR/locked"
+mkdir -p "$locked/banterly.lock"
+cp "$E2E_APPDIR/banterly" "$locked/"
+(cd "$locked" && exec ./banterly >>"$E2E_DIR/locked.out" 2>&1) &
+lockedpid=$!
+E2E_PIDS+=("$lockedpid")
+check "a copy that cannot claim its folder tells the user" e2e_wait_for 15 \
+    grep -q "could not claim its data folder" "$locked/banterly.log"
+check "... and runs" kill -0 "$lockedpid"
+check "... writing neither the sample book nor the settings" \
+    test ! -e "$locked/chatcontacts.lis" -a ! -e "$locked/banterly.ini"
+kill "$lockedpid"
+
 e2e_log "second starts said: $(tr '\n' ' ' <"$E2E_DIR/second.out")"
 e2e_finish

@@ -13,6 +13,7 @@
 #include "core/platform/SystemPlatform.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <csignal>
 #include <cstdio>
 
@@ -46,7 +47,12 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
     bool claimed = single.Claim();
     if (!claimed && single.ClaimProblem().isEmpty())
         status = HandOverToRunningCopy(single, {request.command, {request.file}}, &claimed);
-    if (claimed || !single.ClaimProblem().isEmpty()) {
+    if (!claimed && !single.ClaimProblem().isEmpty()) {
+        // Without the claim another copy may be writing the same files.
+        Print(stderr, QStringLiteral("Banterly could not claim its data folder (%1); nothing was done.")
+                          .arg(single.ClaimProblem()));
+        status = 1;
+    } else if (claimed) {
         // What goes wrong is printed on standard error, as every report of a
         // run without windows is.
         Settings settings;
@@ -110,9 +116,17 @@ int main(int argc, char* argv[])
         if (!claimed)
             return status;
     }
-    if (!claimed)
-        std::fprintf(stderr, "Banterly: %s; not checking for another copy\n",
-                     qPrintable(single.ClaimProblem()));
+    // A copy that cannot claim the folder may run beside another copy of
+    // it: it runs, says so, and writes nothing.
+    QString unclaimed;
+    if (!claimed) {
+        unclaimed = QStringLiteral("Banterly could not claim its data folder (%1), so another "
+                                   "copy may be using it. This copy saves nothing: what you "
+                                   "change in it is lost when it ends.")
+                        .arg(single.ClaimProblem());
+        RefuseWrites(QStringLiteral("this copy of Banterly saves nothing (its data folder is "
+                                    "not claimed)"));
+    }
     // Later starts wait in the socket's queue until the book is read.
     if (claimed)
         single.Listen();
@@ -147,6 +161,8 @@ int main(int argc, char* argv[])
         single.Serve();
     });
     controller.Start();
+    if (!unclaimed.isEmpty())
+        QTimer::singleShot(0, &controller, [unclaimed] { ReportFailure(unclaimed); });
     const int rc = app.exec();
     controller.UnloadAllWindows();
     SetPreviousVersionKeeper(nullptr);

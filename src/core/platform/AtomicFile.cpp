@@ -10,6 +10,12 @@
 namespace {
 
 std::atomic<bool> g_fullDisk{false};
+
+QString& WriteRefusal()
+{
+    static QString reason;
+    return reason;
+}
 PreviousVersionKeeper* g_keeper = nullptr;
 
 OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& fileName)
@@ -28,6 +34,8 @@ OsError ErrorAfterFailure(int savedErrno, const QSaveFile& file, const QString& 
 } // namespace
 
 void SimulateFullDisk(bool full) { g_fullDisk = full; }
+
+void RefuseWrites(const QString& reason) { WriteRefusal() = reason; }
 
 PreviousVersionKeeper* SetPreviousVersionKeeper(PreviousVersionKeeper* keeper)
 {
@@ -61,6 +69,11 @@ bool AtomicWriter::Fail(int savedErrno)
 
 bool AtomicWriter::Open()
 {
+    if (!WriteRefusal().isEmpty()) {
+        m_error = {EROFS, WriteRefusal()};
+        m_failed = true;
+        return false;
+    }
     if (g_fullDisk)
         return Fail(ENOSPC);
     errno = 0;

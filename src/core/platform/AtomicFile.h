@@ -64,6 +64,12 @@ bool WriteFileAtomically(const QString& fileName, const QByteArray& bytes,
                          OsError* error = nullptr,
                          PreviousVersion previous = PreviousVersion::Drop);
 
+// A copy of the program that could not claim its data folder writes
+// nothing: while a reason is set, every atomic write fails at opening with
+// that reason (reported as any failed save) and the old files stay as they
+// were. Set once, before anything is written.
+void RefuseWrites(const QString& reason);
+
 // Tests stand in for a full disk: while set, every atomic write fails (at
 // opening, before any byte is written) with "No space left on device" and
 // the old files stay as they were.

@@ -15,6 +15,9 @@
 #include "ui/phrases/PhrasePaste.h"
 #include "ui/phrases/frmPhrases.h"
 
+#include <QTimer>
+#include <memory>
+
 namespace {
 constexpr double kListOffset = 360;    // horizontal, list window and card
 constexpr double kPhraseOffset = 315;  // vertical, phrase window
@@ -47,8 +50,13 @@ void Controller::Start()
 {
     m_ready = false;
     frmToolbar1& t = Toolbar();
-    connect(&t, &frmToolbar1::firstPainted, this, [this] {
-        Toolbar().FinishLoad();
+    // Once, even when a message shown during the load lets the other
+    // trigger come.
+    const auto load = [this, started = std::make_shared<bool>(false)] {
+        if (*started || !m_toolbar)
+            return;
+        *started = true;
+        m_toolbar->FinishLoad();
         ReadDataFiles();
         m_ready = true;
         // What was asked for meanwhile, in order; a step may ask for more.
@@ -58,7 +66,11 @@ void Controller::Start()
         }
         m_afterLoad.clear();
         emit ready();
-    }, Qt::SingleShotConnection);
+    };
+    connect(&t, &frmToolbar1::firstPainted, this, load, Qt::SingleShotConnection);
+    // A toolbar that is never drawn (started minimised, or on no screen)
+    // does not keep the book from being read.
+    QTimer::singleShot(1000, this, load);
     t.ShowFirst();
 }
 
