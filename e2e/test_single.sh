@@ -6,6 +6,16 @@
 source "$(dirname "$0")/lib.sh"
 e2e_init "$1"
 
+# Starts a copy of the program in a folder of its own, in the background;
+# sets COPY_PID.
+start_copy() {  # start_copy FOLDER
+    mkdir -p "$1"
+    cp "$E2E_APPDIR/banterly" "$1/"
+    (cd "$1" && exec ./banterly >>"$E2E_DIR/$(basename "$1").out" 2>&1) &
+    COPY_PID=$!
+    E2E_PIDS+=("$COPY_PID")
+}
+
 # Visible toolbars of any copy.
 toolbar_count() {
     local id n=0
@@ -51,11 +61,8 @@ check_eq "the new copy answers a second start" 0 "$RC"
 check_eq "still one toolbar" 1 "$(toolbar_count)"
 
 other="$E2E_DIR/other"
-mkdir -p "$other"
-cp "$E2E_APPDIR/banterly" "$other/"
-(cd "$other" && exec ./banterly >>"$E2E_DIR/other.out" 2>&1) &
-otherpid=$!
-E2E_PIDS+=("$otherpid")
+start_copy "$other"
+otherpid=$COPY_PID
 check "a copy in another folder runs beside the first" e2e_wait_for 10 bash -c \
     "[ \$(xdotool search --onlyvisible --name '^Banterly\$' | wc -l) -ge 2 ]"
 sleep 0.3
@@ -69,10 +76,8 @@ check_eq "still two toolbars" 2 "$(toolbar_count)"
 # copy runs, says why, and writes nothing, never as a second writer.
 locked="$E2E_DIR/locked"
 mkdir -p "$locked/banterly.lock"
-cp "$E2E_APPDIR/banterly" "$locked/"
-(cd "$locked" && exec ./banterly >>"$E2E_DIR/locked.out" 2>&1) &
-lockedpid=$!
-E2E_PIDS+=("$lockedpid")
+start_copy "$locked"
+lockedpid=$COPY_PID
 check "a copy that cannot claim its folder tells the user" e2e_wait_for 15 \
     grep -q "could not claim its data folder" "$locked/banterly.log"
 check "... and runs" kill -0 "$lockedpid"
