@@ -22,6 +22,7 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -172,6 +173,24 @@ bool FillAddress(const QString& path, sockaddr_un& address)
     return true;
 }
 
+// Whether any process, of any user, holds a lock on the file with this
+// device and inode (/proc/locks lists them all). When that cannot be read,
+// the file counts as held.
+bool AnyoneLocks(dev_t device, ino_t inode)
+{
+    QFile locks(QStringLiteral("/proc/locks"));
+    if (!locks.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray file = QString::asprintf("%02x:%02x:%llu", major(device), minor(device),
+                                              static_cast<unsigned long long>(inode))
+                                .toLatin1();
+    for (const QByteArray& line : locks.readAll().split('\n')) {
+        if (line.simplified().split(' ').contains(file))
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 QString SingleInstanceServerPath(const QString& dataFolder)
@@ -234,14 +253,40 @@ bool SingleInstance::Claim()
     // The claim is a lock on banterly.lock held for the whole run. The system
     // lets go of it when the process ends in any way (SIGKILL included, and a
     // power loss leaves no lock at all), so there is no stale lock to detect
-    // and no process id to trust. The file itself stays: removing it could
-    // let two copies lock two different files. It is this user's alone: no
-    // one else can open it to hold the lock.
+    // and no process id to trust. The file stays after the run: removing it
+    // could let two copies lock two different files. It is this user's
+    // alone: no one else can open it to hold the lock.
     const QByteArray path = QFile::encodeName(LockPath());
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0 && st.st_uid == ::getuid() && (st.st_mode & 077) != 0)
+    const auto cannot = [this](int error) {
+        m_claimProblem = QStringLiteral("cannot lock %1 (%2)")
+                             .arg(QDir::toNativeSeparators(LockPath()),
+                                  QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    };
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd < 0 && (errno == EACCES || errno == EPERM)) {
+            // Another user's lock file: taken over when no one holds it.
+            if (!TakeOverLockFile(path))
+                return false;
+            continue;
+        }
+        if (fd < 0)
+            return cannot(errno);
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            const int error = errno;
+            ::close(fd);
+            return error == EWOULDBLOCK ? false : cannot(error);
+        }
+        // Only a lock on the file the name holds now is the claim (another
+        // user may have just replaced a lock file no one held).
+        struct stat held {}, named {};
+        if (::fstat(fd, &held) != 0 || ::stat(path.constData(), &named) != 0 ||
+            held.st_dev != named.st_dev || held.st_ino != named.st_ino) {
+            ::close(fd);
+            continue;
+        }
+        if (held.st_uid == ::getuid() && (held.st_mode & 077) != 0)
             ::fchmod(fd, 0600);
         // Who holds it, for a person looking; not synced, nothing reads it.
         const QByteArray owner = QByteArray::number(qint64(::getpid())) + '\n';
@@ -250,14 +295,38 @@ bool SingleInstance::Claim()
         m_lockFd = fd;
         return true;
     }
-    const int error = errno;
-    if (fd >= 0)
-        ::close(fd);
-    if (error != EWOULDBLOCK)
+    m_claimProblem = QStringLiteral("%1 keeps being replaced").arg(QDir::toNativeSeparators(LockPath()));
+    return false;
+}
+
+bool SingleInstance::TakeOverLockFile(const QByteArray& path)
+{
+    struct stat st {};
+    if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid == ::getuid()) {
         m_claimProblem = QStringLiteral("cannot lock %1 (%2)")
                              .arg(QDir::toNativeSeparators(LockPath()),
-                                  QString::fromLocal8Bit(std::strerror(error)));
-    return false;
+                                  QString::fromLocal8Bit(std::strerror(EACCES)));
+        return false;
+    }
+    if (AnyoneLocks(st.st_dev, st.st_ino)) {
+        m_claimProblem = QStringLiteral("another user (user id %1) runs Banterly on this folder")
+                             .arg(st.st_uid);
+        return false;
+    }
+    // Left by another user's run that has ended. A user who can write the
+    // folder puts a lock file of its own in its place, in one rename.
+    const QByteArray mine = path + '.' + QByteArray::number(qint64(::getpid()));
+    const int fd = ::open(mine.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0 || ::close(fd) != 0 || ::rename(mine.constData(), path.constData()) != 0) {
+        const int error = errno;
+        ::unlink(mine.constData());
+        m_claimProblem = QStringLiteral("cannot replace %1, left by user id %2 (%3)")
+                             .arg(QDir::toNativeSeparators(LockPath()))
+                             .arg(st.st_uid)
+                             .arg(QString::fromLocal8Bit(std::strerror(error)));
+        return false;
+    }
+    return true;
 }
 
 bool SingleInstance::Listen()

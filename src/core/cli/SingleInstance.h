@@ -54,8 +54,10 @@ public:
 
     // True: this process holds the claim on the folder (the lock), for the
     // rest of its run. False: another live process holds it, or no claim can
-    // be had (ClaimProblem() then says why). A copy that died, however it
-    // died, holds nothing.
+    // be had (ClaimProblem() then says why: another user's copy runs on the
+    // folder, or the lock file cannot be made or locked). A copy that died,
+    // however it died, holds nothing; a lock file another user left, which
+    // no one holds, is replaced by one of this user's.
     bool Claim();
     QString ClaimProblem() const { return m_claimProblem; }
 
@@ -101,6 +103,7 @@ public:
 
 private:
     struct Connection;
+    bool TakeOverLockFile(const QByteArray& path);
     void OnAcceptable();
     void OnReadable(Connection* connection);
     void Drop(Connection* connection);

@@ -1,6 +1,7 @@
 #include "core/cli/SingleInstance.h"
 #include "support/TestFolder.h"
 
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -9,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <poll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -35,6 +37,14 @@ int RunChild(const QByteArray& mode, const QString& folder)
             status = HandOverToRunningCopy(instance, {"import-contacts", {"x.vcf"}}, &claimed,
                                            qEnvironmentVariableIntValue(kChildLimit));
         std::printf("claimed %d status %d\n", int(claimed), status);
+        return 0;
+    }
+    if (mode == "otheruser") {
+        // Another user's start on a folder both can write.
+        if (::setgid(4242) != 0 || ::setuid(4242) != 0)
+            return 1;
+        const bool claimed = instance.Claim();
+        std::printf("claim %d %s\n", int(claimed), qPrintable(instance.ClaimProblem()));
         return 0;
     }
     if (mode == "flood") {
@@ -230,6 +240,31 @@ private slots:
             QCOMPARE(st.st_uid, ::getuid());
             QCOMPARE(st.st_mode & 077, mode_t(0));
         }
+    }
+
+    // Two users, one folder both can write. While one user's copy runs, the
+    // other's start cannot claim the folder and says why (it then runs
+    // without writing); once that copy has ended, the lock file it left
+    // (0600, no one else can open it) does not lock the other user out.
+    void anotherUsersLockFileBindsOnlyWhileItsCopyRuns()
+    {
+        if (::getuid() != 0)
+            QSKIP("needs root to stand in for another user");
+        TestFolder dir;
+        ::chmod(QFile::encodeName(dir.Path()).constData(), 0777);
+        auto first = std::make_unique<SingleInstance>(dir.Path());
+        QVERIFY(first->Claim());
+        const QStringList whileHeld = RunChildToEnd("otheruser", dir.Path());
+        QCOMPARE(whileHeld.size(), 1);
+        QVERIFY2(whileHeld[0].startsWith("claim 0 another user (user id 0)"), qPrintable(whileHeld[0]));
+
+        first.reset();
+        QCOMPARE(RunChildToEnd("otheruser", dir.Path()), QStringList{"claim 1 "});
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(dir.File("banterly.lock")).constData(), &st), 0);
+        QCOMPARE(st.st_uid, uid_t(4242));
+        QCOMPARE(st.st_mode & 077, mode_t(0));
+        QCOMPARE(QDir(dir.Path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
     void claimOfADeadCopyIsTakenOver()
