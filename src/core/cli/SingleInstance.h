@@ -67,7 +67,6 @@ public:
     bool Listen();
     // Starts answering, from the event loop of the calling thread.
     void Serve();
-    bool Serving() const { return m_acceptNotifier != nullptr; }
 
     // Receives every well-formed command; without one, commands are answered
     // with status 2. Commands wait while the handler runs, while a modal
