@@ -18,13 +18,30 @@ void SystemPlatform::MessageBox(const QString& text)
 
 void SystemPlatform::Beep() {}
 
+bool IsInstalledProgramFolder(const QString& executableFolder)
+{
+    const QString folder = QDir::cleanPath(QDir(executableFolder).absolutePath());
+    static const QStringList kSystemFolders = {
+        QStringLiteral("/usr/bin"),   QStringLiteral("/usr/local/bin"), QStringLiteral("/bin"),
+        QStringLiteral("/usr/games"), QStringLiteral("/usr/local/games")};
+    if (kSystemFolders.contains(folder) || folder.startsWith(QStringLiteral("/opt/")))
+        return true;
+    // Installed under another prefix: the install rules put the desktop entry
+    // in <prefix>/share/applications beside <prefix>/bin.
+    return QFileInfo::exists(folder +
+                             QStringLiteral("/../share/applications/org.example.Banterly.desktop"));
+}
+
 QString ChooseProgramFolder(const QString& executableFolder, const QString& userDataFolder)
 {
-    // A real write test: the permission bits do not tell about read-only
-    // mounts and access lists.
-    QTemporaryFile probe(executableFolder + QStringLiteral("/.banterly-write-test-XXXXXX"));
-    if (probe.open())
-        return executableFolder;
+    // An installed copy never writes among the system's programs, even when
+    // it could (run as root). A portable one is given a real write test: the
+    // permission bits do not tell about read-only mounts and access lists.
+    if (!IsInstalledProgramFolder(executableFolder)) {
+        QTemporaryFile probe(executableFolder + QStringLiteral("/.banterly-write-test-XXXXXX"));
+        if (probe.open())
+            return executableFolder;
+    }
     QDir().mkpath(userDataFolder);
     return userDataFolder;
 }

@@ -38,6 +38,22 @@ private slots:
         QCOMPARE(exe.Read(QStringLiteral("plain-file")), QByteArray("x"));
     }
 
+    // Run as root, /usr/bin can be written: an installed copy still keeps
+    // its files in the user's folder (and tries no write among the programs).
+    void installedCopyKeepsItsFilesInTheUserDataFolder()
+    {
+        TestFolder tree, user;
+        QDir().mkpath(tree.File(QStringLiteral("usr/bin")));
+        QDir().mkpath(tree.File(QStringLiteral("usr/share/applications")));
+        tree.Write(QStringLiteral("usr/share/applications/org.example.Banterly.desktop"), "");
+        const QString userData = user.File(QStringLiteral("Banterly"));
+        QCOMPARE(ChooseProgramFolder(QStringLiteral("/usr/bin"), userData), userData);
+        QCOMPARE(ChooseProgramFolder(tree.File(QStringLiteral("usr/bin")), userData), userData);
+        const QDir bin(tree.File(QStringLiteral("usr/bin")));
+        QCOMPARE(bin.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 QStringList());
+    }
+
     void profileStringsGoThroughTheIniFileWithTheBufferLimit()
     {
         TestFolder dir;
