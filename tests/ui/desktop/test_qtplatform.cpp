@@ -1,5 +1,6 @@
 #include "ui/desktop/QtPlatform.h"
 
+#include "core/platform/IniFile.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -52,6 +53,39 @@ private slots:
         const QDir bin(tree.File(QStringLiteral("usr/bin")));
         QCOMPARE(bin.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
                  QStringList());
+    }
+
+    // An earlier version run as root kept its files beside the installed
+    // program: the first start that uses the user's folder finds the contacts
+    // there, and the old files stay; a user's own files are never replaced.
+    void filesAnEarlierInstalledCopyKeptBesideItselfAreCarriedOver()
+    {
+        TestFolder tree, user, elsewhere;
+        QDir().mkpath(tree.File(QStringLiteral("usr/bin")));
+        QDir().mkpath(tree.File(QStringLiteral("usr/share/applications")));
+        tree.Write(QStringLiteral("usr/share/applications/org.example.Banterly.desktop"), "");
+        const QString bin = tree.File(QStringLiteral("usr/bin"));
+        const QString ini = QStringLiteral("[contacts]\r\ndataFile=%1/chatcontacts.lis\r\n"
+                                          "[phrases]\r\nPhraseList=%2\r\n")
+                                .arg(bin, elsewhere.File(QStringLiteral("mine.txt")));
+        tree.Write(QStringLiteral("usr/bin/banterly.ini"), ini.toUtf8());
+        tree.Write(QStringLiteral("usr/bin/chatcontacts.lis"), "years of contacts");
+        const QString userData = user.File(QStringLiteral("Banterly"));
+
+        QCOMPARE(ChooseProgramFolder(bin, userData), userData);
+        QCOMPARE(user.Read(QStringLiteral("Banterly/chatcontacts.lis")),
+                 QByteArray("years of contacts"));
+        const QString settings = user.File(QStringLiteral("Banterly/banterly.ini"));
+        QCOMPARE(Ini::ReadValue(settings, QStringLiteral("contacts"), QStringLiteral("dataFile")),
+                 user.File(QStringLiteral("Banterly/chatcontacts.lis")));
+        QCOMPARE(Ini::ReadValue(settings, QStringLiteral("phrases"), QStringLiteral("PhraseList")),
+                 elsewhere.File(QStringLiteral("mine.txt")));
+        QCOMPARE(tree.Read(QStringLiteral("usr/bin/chatcontacts.lis")),
+                 QByteArray("years of contacts"));
+
+        user.Write(QStringLiteral("Banterly/chatcontacts.lis"), "newer");
+        QCOMPARE(ChooseProgramFolder(bin, userData), userData);
+        QCOMPARE(user.Read(QStringLiteral("Banterly/chatcontacts.lis")), QByteArray("newer"));
     }
 
     void profileStringsGoThroughTheIniFileWithTheBufferLimit()
