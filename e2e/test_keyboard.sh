@@ -18,6 +18,7 @@ ini=$E2E_APPDIR/banterly.ini
 
 active_is() { [ "$(xdotool getactivewindow 2>/dev/null)" = "$1" ]; }
 chat_names() { awk -F"$(printf '\037')" '{ print $25 }' "$file" | tr '\n' ' '; }
+card_appears() { e2e_wait_window "$E2E_CARD_TITLE" 3 >/dev/null; }
 menu_open() { [ "$(e2e_visible_window_count)" -gt "$1" ]; }
 menu_closed() { [ "$(e2e_visible_window_count)" -le "$1" ]; }
 # The popup's outer top lies at the toolbar's outer bottom, give or take a frame.
@@ -99,6 +100,15 @@ e2e_click "$list" 135 12                            # Delete
 sleep 0.5
 check_eq "F3 found the second match, and Delete removed it" \
     "Alphax Bravo Delta Echo " "$(chat_names)"
+
+# --- The toolbar's buttons on purpose: Tab, then Space -------------------------
+e2e_close_window "$(e2e_wait_window "$E2E_CARD_TITLE" 3)"
+e2e_wait_gone "$E2E_CARD_TITLE" 3
+xdotool windowactivate --sync "$E2E_TOOLBAR"
+sleep 0.3
+e2e_key Tab
+e2e_key space
+check "Tab and Space still press a toolbar button" card_appears
 
 e2e_end_program
 e2e_finish
