@@ -68,6 +68,12 @@ bool FakePlatform::OpenUrl(const QString& url)
     return openUrlResult;
 }
 
+bool FakePlatform::MessageBoxWithAction(const QString& text, const QString& actionCaption)
+{
+    Record(QStringLiteral("MessageBoxWithAction"), {text, actionCaption});
+    return actionAnswer;
+}
+
 double FakePlatform::ScreenWidthTwips() { return screenWidthTwips; }
 
 QRect FakePlatform::AvailableArea(const QWidget*) { return availableArea; }

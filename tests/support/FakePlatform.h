@@ -28,6 +28,9 @@ public:
     void PostTabToActiveWindow() override;
     void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) override;
     bool OpenUrl(const QString& url) override;
+    // What MessageBoxWithAction answers: true presses the second button.
+    bool actionAnswer = false;
+    bool MessageBoxWithAction(const QString& text, const QString& actionCaption) override;
     double ScreenWidthTwips() override;
     // What AvailableArea answers, whatever the window: by default far larger
     // than any test's windows, so nothing is moved onto it.

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryFile>
@@ -18,14 +19,69 @@ void SystemPlatform::MessageBox(const QString& text)
 
 void SystemPlatform::Beep() {}
 
+bool IsInstalledProgramFolder(const QString& executableFolder)
+{
+    const QString folder = QDir::cleanPath(QDir(executableFolder).absolutePath());
+    static const QStringList kSystemFolders = {
+        QStringLiteral("/usr/bin"),   QStringLiteral("/usr/local/bin"), QStringLiteral("/bin"),
+        QStringLiteral("/usr/games"), QStringLiteral("/usr/local/games")};
+    if (kSystemFolders.contains(folder) || folder.startsWith(QStringLiteral("/opt/")))
+        return true;
+    // Installed under another prefix: the install rules put the desktop entry
+    // in <prefix>/share/applications beside <prefix>/bin.
+    return QFileInfo::exists(folder +
+                             QStringLiteral("/../share/applications/org.example.Banterly.desktop"));
+}
+
+namespace {
+// Earlier versions, run as root, kept their files beside the installed
+// program. The first start with a per-user folder that has no settings yet
+// copies them there (the old files stay as they are), and the settings that
+// named the old place name the new one; settings naming other places keep
+// them.
+void CarryOverEarlierFiles(const QString& programFolder, const QString& userDataFolder)
+{
+    const QDir from(programFolder), to(userDataFolder);
+    const QString ini = QStringLiteral("banterly.ini");
+    if (to.exists(ini) || !from.exists(ini))
+        return;
+    // The settings last: a start cut short before them tries again.
+    for (const char* name : {"chatcontacts.lis", "phrases.txt", "websites.lis", "banterly.ini"}) {
+        const QString file = QString::fromLatin1(name);
+        if (from.exists(file) && !to.exists(file))
+            QFile::copy(from.filePath(file), to.filePath(file));
+    }
+    const struct {
+        const char* section;
+        const char* key;
+    } kPaths[] = {{"contacts", "dataFile"}, {"phrases", "PhraseList"}, {"contacts", "WebSitesList"}};
+    for (const auto& path : kPaths) {
+        const QString section = QString::fromLatin1(path.section);
+        const QString key = QString::fromLatin1(path.key);
+        const std::optional<QString> value = Ini::ReadValue(to.filePath(ini), section, key);
+        if (!value)
+            continue;
+        const QFileInfo old(value->trimmed());
+        if (QDir::cleanPath(old.absolutePath()) == QDir::cleanPath(from.absolutePath()))
+            Ini::WriteValue(to.filePath(ini), section, key, to.filePath(old.fileName()));
+    }
+}
+} // namespace
+
 QString ChooseProgramFolder(const QString& executableFolder, const QString& userDataFolder)
 {
-    // A real write test: the permission bits do not tell about read-only
-    // mounts and access lists.
-    QTemporaryFile probe(executableFolder + QStringLiteral("/.banterly-write-test-XXXXXX"));
-    if (probe.open())
-        return executableFolder;
+    // An installed copy never writes among the system's programs, even when
+    // it could (run as root). A portable one is given a real write test: the
+    // permission bits do not tell about read-only mounts and access lists.
+    const bool installed = IsInstalledProgramFolder(executableFolder);
+    if (!installed) {
+        QTemporaryFile probe(executableFolder + QStringLiteral("/.banterly-write-test-XXXXXX"));
+        if (probe.open())
+            return executableFolder;
+    }
     QDir().mkpath(userDataFolder);
+    if (installed)
+        CarryOverEarlierFiles(executableFolder, userDataFolder);
     return userDataFolder;
 }
 

@@ -26,8 +26,13 @@ private:
     QString m_programFolder;
 };
 
-// Where the program keeps its files: the folder of the executable when it can
-// be written there, otherwise the per-user application data folder.
+// Where the program keeps its files. A portable copy (the build folder, a
+// copied program) keeps them beside itself when that folder can be written;
+// an installed copy, and one whose folder cannot be written, in the per-user
+// application data folder.
 QString ChooseProgramFolder(const QString& executableFolder, const QString& userDataFolder);
+// A system program folder (/usr/bin, /usr/local/bin, /opt/...) or the bin
+// folder of an installed tree (its share/applications holds the desktop entry).
+bool IsInstalledProgramFolder(const QString& executableFolder);
 // The same for this run's executable.
 QString DefaultProgramFolder();

@@ -2,6 +2,7 @@
 
 #include "core/files/ErrorLog.h"
 #include "core/platform/Platform.h"
+#include "core/settings/ExchangeFolders.h"
 #include "core/settings/Settings.h"
 #include "ui/desktop/Desktop.h"
 #include "ui/desktop/Fonts.h"
@@ -13,6 +14,9 @@
 #include <QCloseEvent>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDir>
+#include <QFocusEvent>
+#include <QKeyEvent>
 #include <QFontMetrics>
 #include <QMouseEvent>
 #include <QUrl>
@@ -123,15 +127,22 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
         QAction* action = mnuToolbar->addAction(QString::fromUtf8(x.caption));
         connect(action, &QAction::triggered, this, [this, x] {
             const QString title = QString::fromUtf8(x.caption).remove(QChar(u'…'));
-            const QString file = desktop().ChooseFile(x.save, title, QString::fromLatin1(x.filter),
-                                                      QString::fromLatin1(x.suggested));
-            if (!file.isEmpty())
-                emit exchangeRequested(QString::fromLatin1(x.command), file, title);
+            // The dialog opens where the last file of the same kind was.
+            const QString command = QString::fromLatin1(x.command);
+            const QString kind = command.section(u'-', 1);
+            const QString folder = ExchangeFolder(m_settings.IniFile, kind);
+            const QString start =
+                x.save ? QDir(folder).filePath(QString::fromLatin1(x.suggested)) : folder;
+            const QString file =
+                desktop().ChooseFile(x.save, title, QString::fromLatin1(x.filter), start);
+            if (file.isEmpty())
+                return;
+            RememberExchangeFolder(m_settings.IniFile, kind, file);
+            emit exchangeRequested(command, file, title);
         });
     }
-    connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this, [] {
-        desktop().OpenUrl(QUrl::fromLocalFile(platform().ProgramFolder()).toString());
-    });
+    connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this,
+            &frmToolbar1::OpenDataFolder);
     mnuToolbar->addSeparator();
     mnuPasteAfterCopy = mnuToolbar->addAction(QStringLiteral("Paste Phrases into the Chat Window"));
     mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));
@@ -152,6 +163,11 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
                                  "before Banterly")
                 : unavailable);
     });
+
+    // A button takes the keyboard only when the user moves to it; the
+    // toolbar that merely became active keeps the keys to itself.
+    for (QToolButton* b : cmdButton)
+        b->installEventFilter(this);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(1000);
@@ -277,10 +293,67 @@ void frmToolbar1::Timer1_Timer()
 
 void frmToolbar1::contextMenuEvent(QContextMenuEvent* e)
 {
-    if (mnuToolbar->actions().isEmpty())
-        return;
-    mnuToolbar->popup(e->globalPos());
     e->accept();
+    if (e->reason() == QContextMenuEvent::Keyboard)
+        ShowMenuAtToolbar();
+    else if (!mnuToolbar->isVisible())
+        mnuToolbar->popup(e->globalPos());
+}
+
+void frmToolbar1::keyPressEvent(QKeyEvent* e)
+{
+    const Qt::KeyboardModifiers modifiers = e->modifiers() & ~Qt::KeypadModifier;
+    if ((e->key() == Qt::Key_Menu && modifiers == Qt::NoModifier) ||
+        (e->key() == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        ShowMenuAtToolbar();
+        return;
+    }
+    QWidget::keyPressEvent(e);
+}
+
+void frmToolbar1::ShowMenuAtToolbar()
+{
+    // One menu at a time: the window system may send both a menu request
+    // and the key itself.
+    if (mnuToolbar->isVisible() || mnuToolbar->actions().isEmpty())
+        return;
+    mnuToolbar->popup(mapToGlobal(QPoint(0, height())));
+    // Opened from the keyboard, the first command is chosen already.
+    mnuToolbar->setActiveAction(mnuToolbar->actions().constFirst());
+}
+
+bool frmToolbar1::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::FocusIn) {
+        switch (static_cast<QFocusEvent*>(e)->reason()) {
+        case Qt::TabFocusReason:
+        case Qt::BacktabFocusReason:
+        case Qt::PopupFocusReason:
+        case Qt::MouseFocusReason:
+        case Qt::ShortcutFocusReason:
+            break;
+        default:
+            // Given to a button because the toolbar became active: a key
+            // meant for another window must not press it. Tab still reaches
+            // the buttons from here.
+            setFocus(Qt::OtherFocusReason);
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, e);
+}
+
+void frmToolbar1::OpenDataFolder()
+{
+    const QString folder = QDir::toNativeSeparators(platform().ProgramFolder());
+    if (desktop().OpenUrl(QUrl::fromLocalFile(folder).toString()))
+        return;
+    // No file manager: the path is shown instead, ready to copy.
+    if (desktop().MessageBoxWithAction(
+            QStringLiteral("No program could open the data folder. Banterly keeps its files in:\n\n") +
+                folder,
+            QStringLiteral("Copy Path")))
+        desktop().ClipboardSetText(folder);
 }
 
 void frmToolbar1::closeEvent(QCloseEvent* e)

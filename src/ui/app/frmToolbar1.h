@@ -48,6 +48,10 @@ public:
 
     void cmdButton_Click(int index);
     void lblTime_Click();
+    // Opens the data folder in the file manager; without one, shows its path
+    // and offers to copy it.
+    void OpenDataFolder();
+    void ShowMenuAtToolbar();
     void Timer1_Timer();
 
     std::array<QToolButton*, 4> cmdButton{};
@@ -75,6 +79,9 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
+    // Shift+F10 and the Menu key open the right-click menu under the toolbar.
+    void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     const Settings& m_settings;  // the paste switch's check shows its value

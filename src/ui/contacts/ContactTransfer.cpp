@@ -20,14 +20,17 @@ void FillContactList(QListWidget& list, const ContactStore& book)
     list.show();
     if (hadFocus)
         list.setFocus(Qt::OtherFocusReason);
-    if (book.CurrentContact > 0)
-        list.setCurrentRow(book.CurrentContact - 1);
+    SelectCurrentContact(list, book);
 }
 
 void SelectCurrentContact(QListWidget& list, const ContactStore& book)
 {
     const QSignalBlocker quiet(list);
-    const int row = book.CurrentContact - 1;
-    if (row >= 0 && row < list.count())
+    // A list with lines always has one selected, so the arrows and Enter
+    // work at once: the current contact's, else the first.
+    int row = book.CurrentContact - 1;
+    if (row < 0 || row >= list.count())
+        row = list.count() > 0 ? 0 : -1;
+    if (row >= 0)
         list.setCurrentRow(row);
 }

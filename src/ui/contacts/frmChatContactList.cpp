@@ -8,6 +8,7 @@
 #include "ui/desktop/WindowControl.h"
 #include "ui/widgets/TypeAheadList.h"
 
+#include <QAction>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QSignalBlocker>
@@ -101,6 +102,19 @@ frmChatContactList::frmChatContactList(ContactStore& book) : m_book(book)
     connect(&m_book, &ContactStore::currentContactChanged, this,
             [this] { SelectCurrentContact(*lstNames, m_book); });
 
+    // F3, and "Find Next" on the list's right-click menu, find the next
+    // contact with the text of the last Find.
+    auto* findNext = new QAction(QStringLiteral("Find Next"), this);
+    findNext->setObjectName(QStringLiteral("mnuFindNext"));
+    findNext->setShortcut(QKeySequence(Qt::Key_F3));
+    connect(findNext, &QAction::triggered, this, [this] {
+        emit aboutToChange();
+        FindNextClicked();
+    });
+    addAction(findNext);
+    lstNames->addAction(findNext);
+    lstNames->setContextMenuPolicy(Qt::ActionsContextMenu);
+
     setTabOrder(lstNames, cmdToolbar[0]);
     setTabOrder(cmdToolbar[0], cmdToolbar[1]);
     setTabOrder(cmdToolbar[1], cmdToolbar[2]);
@@ -189,12 +203,27 @@ void frmChatContactList::FindClicked()
     const QString text = desktop().InputBox(QStringLiteral("Enter any text to search for"),
                                              QStringLiteral("Finding Chatroom Contact"), QString(),
                                              WindowLeft(*this), WindowTop(*this));
+    m_findText = text;
     // The search starts at the selected contact itself, so the same text
     // finds the same contact again; there is no wrap-around.
-    const int start = lstNames->currentRow() + 1;
+    FindFrom(lstNames->currentRow() + 1, text);
+}
+
+void frmChatContactList::FindNextClicked()
+{
+    if (!m_findText) {
+        FindClicked();
+        return;
+    }
+    // From the contact after the selected one: each press finds the next
+    // match, up to the last contact.
+    FindFrom(lstNames->currentRow() + 2, *m_findText);
+}
+
+void frmChatContactList::FindFrom(int start, const QString& text)
+{
     // A contact found is current, and its line selected.
-    const int found = m_book.FindContact(start, m_book.ContactCount, text);
-    if (found > 0) {
+    if (m_book.FindContact(start, m_book.ContactCount, text) > 0) {
         emit cardWanted();
     } else {
         platform().Beep();

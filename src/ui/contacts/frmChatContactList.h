@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <optional>
 
 class ContactStore;
 
@@ -46,10 +47,17 @@ protected:
 private:
     void AddClicked();
     void FindClicked();
+    // F3: the last Find's text again, from the contact after the selected
+    // one (a Find first when there was none).
+    void FindNextClicked();
+    // Makes the first contact from `start` on that holds the text current
+    // (the card shows it), or beeps.
+    void FindFrom(int start, const QString& text);
     void DeleteClicked();
     void OpenLine(int row);
     void Refill();
     void UpdateLine(int position);
 
     ContactStore& m_book;
+    std::optional<QString> m_findText;  // the text of the last Find
 };

@@ -455,6 +455,56 @@ void frmContactDetails::cmdOK_Click()
     if (!SaveIfChanged())
         return;
     hide();
+    GiveKeyboardBack();
+}
+
+void frmContactDetails::NoteWindowBeforeCard(QWindow* window)
+{
+    if (window && window == windowHandle())
+        return;
+    if (!window) {
+        m_windowBefore = nullptr;  // another application's window
+        return;
+    }
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->windowHandle() != window)
+            continue;
+        // Message boxes, input boxes and menus come and go over a window;
+        // they are not where the user was.
+        const auto* dialog = qobject_cast<QDialog*>(w);
+        if (!(dialog && dialog->isModal()) && w->windowType() != Qt::Popup &&
+            !qobject_cast<QMessageBox*>(w) && !qobject_cast<QInputDialog*>(w))
+            m_windowBefore = w;
+        return;
+    }
+}
+
+void frmContactDetails::GiveKeyboardBack()
+{
+    // Back to the window the user was in before the card; another
+    // application's window is left to the window manager.
+    if (!m_windowBefore || !m_windowBefore->isVisible())
+        return;
+    m_windowBefore->raise();
+    m_windowBefore->activateWindow();
+}
+
+void frmContactDetails::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::ActivationChange)
+        DrawFocusForActivation();
+    QWidget::changeEvent(e);
+}
+
+void frmContactDetails::DrawFocusForActivation()
+{
+    // A box is drawn as focused only while the card has the keyboard; the
+    // caret stays where it was.
+    GreyOut(this, kGreyedColour);
+    if (!isActiveWindow() || !m_focusedBox || focusWidget() != m_focusedBox)
+        return;
+    SetLabelLook(lbl[BoxIndex(m_focusedBox)], kFocusLabelColour, true);
+    SetColour(m_focusedBox, QPalette::Base, kGotFocusColour);
 }
 
 void frmContactDetails::Form_Deactivate()
@@ -480,6 +530,7 @@ void frmContactDetails::CatchUpDeactivation()
 
 void frmContactDetails::OnFocusWindowChanged(QWindow* window)
 {
+    NoteWindowBeforeCard(window);
     if (m_saving)
         return;
     if (window && window == windowHandle()) {

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPixmap>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QWidget>
 #include <array>
@@ -108,6 +109,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void changeEvent(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
 
@@ -133,6 +135,13 @@ private:
     void UpdateBoxToolTip(int index);
     // Every box olive, every label yellow and regular.
     void GreyOut(QWidget* f, const QColor& greyedColour);
+    // The focused box is drawn as focused while the card is the active
+    // window, and greyed like the others while it is not.
+    void DrawFocusForActivation();
+    // Keeps the program's window that last had the keyboard before the card
+    // (none: another application's); after OK the keyboard goes back there.
+    void NoteWindowBeforeCard(QWindow* window);
+    void GiveKeyboardBack();
 
     QPlainTextEdit* m_focusedBox = nullptr;  // the box that last received the focus
     bool m_activeInProgram = false;          // the card is the program's active window
@@ -144,4 +153,5 @@ private:
     bool m_contactsChanged = false;
     QString m_fieldTextOnFocus;
     QPixmap m_background;
+    QPointer<QWidget> m_windowBefore;  // see NoteWindowBeforeCard
 };

@@ -31,6 +31,9 @@ public:
     virtual void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) = 0;
     // Opens an address with the desktop's URL handler. Returns false on failure.
     virtual bool OpenUrl(const QString& url) = 0;
+    // A message box whose text the user can select, with a second button
+    // (actionCaption) beside OK. True when the user pressed that button.
+    virtual bool MessageBoxWithAction(const QString& text, const QString& actionCaption) = 0;
     virtual double ScreenWidthTwips() = 0;
     // The available area (panels and docks left out), in pixels, of the
     // screen that holds the centre of the window's outer frame; the primary

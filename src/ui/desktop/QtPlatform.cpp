@@ -11,6 +11,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTimer>
 #include <QUrl>
@@ -126,6 +127,17 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
 }
 
 bool QtPlatform::OpenUrl(const QString& url) { return QDesktopServices::openUrl(QUrl(url)); }
+
+bool QtPlatform::MessageBoxWithAction(const QString& text, const QString& actionCaption)
+{
+    QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Banterly"), text, QMessageBox::Ok);
+    box.setTextFormat(Qt::PlainText);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPushButton* action = box.addButton(actionCaption, QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == action;
+}
 
 QString QtPlatform::ChooseFile(bool save, const QString& title, const QString& filter,
                               const QString& suggestedName)

@@ -20,6 +20,7 @@ public:
     void PostTabToActiveWindow() override;
     void SetWindowPos(QWidget* window, bool topmost, const QRect& pixels) override;
     bool OpenUrl(const QString& url) override;
+    bool MessageBoxWithAction(const QString& text, const QString& actionCaption) override;
     double ScreenWidthTwips() override;
     QRect AvailableArea(const QWidget* near) override;
     QString ChooseFile(bool save, const QString& title, const QString& filter,

@@ -6,6 +6,8 @@
 #include "ui/desktop/PointFont.h"
 #include "ui/desktop/Twips.h"
 
+#include <QDir>
+
 #ifndef BANTERLY_HOMEPAGE_URL
 #error "BANTERLY_HOMEPAGE_URL is set by the build (src/CMakeLists.txt)"
 #endif
@@ -41,7 +43,7 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
 {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("About Banterly"));
-    setFixedSize(TwipsToPixels(4800), TwipsToPixels(2640));
+    setFixedSize(TwipsToPixels(4800), TwipsToPixels(3240));
 
     lblTitle = MakeLabel(this, QStringLiteral("lblTitle"), QStringLiteral("Banterly"),
                          PointFont(kSansSerif, 13.5, true), QRect(240, 240, 4320, 405));
@@ -62,9 +64,21 @@ frmAbout::frmAbout(QWidget* parent) : QDialog(parent)
     SetTextColour(lblURL, kDarkBlue);
     connect(lblURL, &ClickLabel::clicked, this, &frmAbout::lblURL_Click);
 
+    // Where the program keeps its files, to be selected and copied.
+    MakeLabel(this, QStringLiteral("lblDataFolderCaption"), QStringLiteral("Data folder:"),
+              PointFont(kSansSerif, 8.25), QRect(240, 1980, 4320, 255));
+    txtDataFolder = new QLineEdit(QDir::toNativeSeparators(platform().ProgramFolder()), this);
+    txtDataFolder->setObjectName(QStringLiteral("txtDataFolder"));
+    txtDataFolder->setReadOnly(true);
+    txtDataFolder->setFrame(false);
+    txtDataFolder->setFont(PointFont(kSansSerif, 8.25));
+    txtDataFolder->setGeometry(TwipsRect(240, 2235, 4320, 285));
+    txtDataFolder->setCursorPosition(0);
+    txtDataFolder->setToolTip(txtDataFolder->text());
+
     cmdOK = new QPushButton(QStringLiteral("OK"), this);
     cmdOK->setObjectName(QStringLiteral("cmdOK"));
-    cmdOK->setGeometry(TwipsRect(3555, 2040, 1005, 375));
+    cmdOK->setGeometry(TwipsRect(3555, 2640, 1005, 375));
     // Default and cancel button at once: Enter presses it, and Esc rejects
     // the dialog, which closes it the same way.
     cmdOK->setDefault(true);

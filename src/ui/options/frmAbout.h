@@ -4,14 +4,15 @@
 
 #include <QDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <array>
 
 // The maker's home page, fixed when the program is built.
 QString HomePageUrl();
 
-// The About window: the program's name, its version text, the maker's name
-// and a link to the maker's home page. OK, Enter, Esc and the close box
+// The About window: the program's name, its version text, the maker's name,
+// a link to the maker's home page and the folder that holds the data files. OK, Enter, Esc and the close box
 // close it.
 class frmAbout : public QDialog {
     Q_OBJECT
@@ -26,5 +27,6 @@ public:
     QLabel* lblVersion = nullptr;
     std::array<QLabel*, 2> Label1{};
     ClickLabel* lblURL = nullptr;
+    QLineEdit* txtDataFolder = nullptr;  // the data folder, read-only
     QPushButton* cmdOK = nullptr;
 };

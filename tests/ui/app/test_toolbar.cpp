@@ -11,6 +11,7 @@
 #include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QScopeGuard>
 #include <QTest>
 #include <QWindow>
 #include <stdexcept>
@@ -44,6 +45,14 @@ QString ClockFault(const frmToolbar1& t)
         return QStringLiteral("\"%1\" (%2 px) in %3 px at %4 in a %5 px toolbar")
             .arg(text).arg(advance).arg(r.width()).arg(r.x()).arg(t.width());
     return {};
+}
+
+QAction* MenuCommand(const frmToolbar1& t, const QString& text)
+{
+    for (QAction* a : t.mnuToolbar->actions())
+        if (a->text() == text)
+            return a;
+    qFatal("no menu command %s", qPrintable(text));
 }
 
 void ThrowingStep() { throw std::runtime_error("disk on fire"); }
@@ -136,6 +145,52 @@ private slots:
         QCOMPARE(list.lstNames->count(), kContacts);
         QVERIFY(list.lstNames->item(kContacts - 1)->text().contains(QStringLiteral("chatter32699")));
         QCOMPARE(dir->Read(QStringLiteral("chatcontacts.lis")), book);
+    }
+
+    // Without a file manager the data folder's path is shown, ready to copy.
+    void openDataFolderWithoutAFileManagerShowsThePathToCopy()
+    {
+        frmToolbar1& t = App().Toolbar();
+        t.Load();
+        QAction* open = MenuCommand(t, QStringLiteral("Open Data Folder"));
+        open->trigger();
+        QCOMPARE(fake->Count(QStringLiteral("MessageBoxWithAction")), 0);
+
+        fake->openUrlResult = false;
+        fake->actionAnswer = true;
+        fake->Reset();
+        open->trigger();
+        const QStringList shown = fake->Args(QStringLiteral("MessageBoxWithAction"));
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().contains(dir->Path()));
+        QCOMPARE(fake->clipboard, dir->Path());
+    }
+
+    // The dialogs open in the home folder, not the working folder, and then
+    // where the last file of the same kind went, in this run and the next.
+    void fileDialogsStartAtHomeThenWhereTheLastFileOfItsKindWent()
+    {
+        TestFolder home, elsewhere;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.Path().toLocal8Bit());
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        auto startOf = [this](const QString& command, const QString& answer) {
+            frmToolbar1& t = App().Toolbar();
+            fake->fileAnswers = QStringList{answer};
+            fake->Reset();
+            MenuCommand(t, command)->trigger();
+            const int call = IndexOf(*fake, QStringLiteral("ChooseFile"));
+            return call < 0 ? QString() : fake->calls[call].args.value(3);
+        };
+        App().Toolbar().Load();
+        QCOMPARE(startOf(QStringLiteral("Export Contacts…"), elsewhere.File(QStringLiteral("a.vcf"))),
+                 home.File(QStringLiteral("contacts.vcf")));
+        QCOMPARE(startOf(QStringLiteral("Import Contacts…"), QString()), elsewhere.Path());
+        QCOMPARE(startOf(QStringLiteral("Import Phrases…"), QString()), home.Path());
+
+        EndApp();
+        App().Toolbar().Load();
+        QCOMPARE(startOf(QStringLiteral("Import Contacts…"), QString()), elsewhere.Path());
     }
 
     void controlsHaveTheirGeometryTextsAndColours()

@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTextCursor>
 
 namespace {
 const QColor kPaleYellow(255, 255, 192);
@@ -130,6 +131,29 @@ private slots:
         QCOMPARE(Background(card.txtField[1]), kOlive);
         QVERIFY(card.lbl[11]->font().bold());
         QVERIFY(!card.lbl[1]->font().bold());
+    }
+
+    // While another window has the keyboard no box looks focused; back on
+    // the card the focused box is drawn again, its caret where it was.
+    void aBoxLooksFocusedOnlyWhileTheCardIsActive()
+    {
+        frmContactDetails& card = ActiveCard();  // "Blue" in the first box
+        QTextCursor caret = card.txtField[0]->textCursor();
+        caret.setPosition(2);
+        card.txtField[0]->setTextCursor(caret);
+        frmChatContactList& list = App().ChatContactList();
+        list.show();
+        list.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&list));
+        QTRY_COMPARE(Background(card.txtField[0]), kOlive);
+        QVERIFY(!card.lbl[0]->font().bold());
+
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        QTRY_COMPARE(Background(card.txtField[0]), kPaleYellow);
+        QVERIFY(card.lbl[0]->font().bold());
+        QCOMPARE(Background(card.txtField[1]), kOlive);
+        QCOMPARE(card.txtField[0]->textCursor().position(), 2);
     }
 
     void ctrlEnterMovesOnOnlyAtTheEndOfAField()

@@ -26,6 +26,8 @@ class TestContactList : public QObject {
     // click run.
     void Select(frmChatContactList& list, int row)
     {
+        if (list.lstNames->currentRow() == row)
+            list.lstNames_Click();  // a click on the line already selected
         list.lstNames->setCurrentRow(row);
         QCoreApplication::processEvents();
     }
@@ -242,19 +244,48 @@ private slots:
         QCOMPARE(fx.fake->Count("Beep"), 0);
     }
 
-    void findWithNoSelectionSearchesFromTheFirst()
+    // With no contact current the list opens with its first line selected,
+    // so Enter opens it at once; Find searches from the first contact, and
+    // Delete, with no contact chosen yet, removes none.
+    void aListOpenedWithNoCurrentContactSelectsItsFirstLine()
     {
         frmChatContactList& list = OpenList();
-        QCOMPARE(list.lstNames->currentRow(), -1);
+        QCOMPARE(list.lstNames->selectedItems().size(), 1);
+        QCOMPARE(list.lstNames->currentRow(), 0);
+        list.cmdToolbar_Click(2);
+        QCOMPARE(fx.book->ContactCount, int16_t(4));
         fx.fake->inputAnswers = QStringList({"FRED"});
         list.cmdToolbar_Click(1);
         QCOMPARE(fx.book->CurrentContact, int16_t(1));
         QVERIFY(App().ContactDetails().isVisible());  // created by the find, thereby shown
     }
 
+    // F3 goes on from the contact after the selected one, so each press
+    // finds the next match; past the last it beeps and changes nothing.
+    void findNextReachesEachFurtherMatch()
+    {
+        fx.Seed({{"Blue", "fish"}, {"Green", ""}, {"Red", "fish"}, {"Amber", "FISH"}});
+        frmChatContactList& list = OpenList();
+        fx.fake->inputAnswers = QStringList({"fish"});
+        list.cmdToolbar_Click(1);
+        QCOMPARE(fx.book->CurrentContact, int16_t(1));
+        list.findChild<QAction*>(QStringLiteral("mnuFindNext"))->trigger();
+        QCOMPARE(fx.book->CurrentContact, int16_t(3));
+        QCOMPARE(CardChatName(), QStringLiteral("Red"));
+        list.findChild<QAction*>(QStringLiteral("mnuFindNext"))->trigger();
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
+        fx.fake->Reset();
+        list.findChild<QAction*>(QStringLiteral("mnuFindNext"))->trigger();
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
+        QCOMPARE(list.lstNames->currentRow(), 3);
+        QCOMPARE(fx.fake->Count("Beep"), 2);
+        QCOMPARE(fx.fake->Count("InputBox"), 0);  // asked once, by Find
+    }
+
     void deleteWithoutSelectionOnlyComplains()
     {
         frmChatContactList& list = OpenList();
+        list.lstNames->setCurrentRow(-1);  // a Ctrl+click takes the selection away
         list.cmdToolbar_Click(2);
         QCOMPARE(fx.fake->Messages(),
                  QStringList({"BUG? - you shouldnt be able to delete a contact if none selected"}));
