@@ -25,7 +25,10 @@ QString ChooseProgramFolder(const QString& executableFolder, const QString& user
     QTemporaryFile probe(executableFolder + QStringLiteral("/.banterly-write-test-XXXXXX"));
     if (probe.open())
         return executableFolder;
-    QDir().mkpath(userDataFolder);
+    // The folder holds the user's contacts: theirs alone when it is made.
+    QDir().mkpath(QFileInfo(userDataFolder).path());
+    QDir().mkdir(userDataFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ExeOwner);
     return userDataFolder;
 }
 
