@@ -66,6 +66,10 @@ void SimulateFailedSync(bool failed) { g_failedSync = failed; }
 
 QString FileToReplace(const QString& fileName, OsError* error)
 {
+    if (fileName.isEmpty()) {
+        *error = SystemError(ENOENT);
+        return {};
+    }
     QString path = fileName;
     for (int hop = 0; hop <= kMaxLinks; ++hop) {
         const QByteArray name = QFile::encodeName(path);
