@@ -129,12 +129,13 @@ bool Row(const char* what, Figure value, Figure floor, double limit)
 class TimedKeeper : public PreviousVersionKeeper {
 public:
     explicit TimedKeeper(PreviousVersionKeeper* real) : m_real(real) {}
-    void BeforeReplace(const QString& fileName) override
+    bool BeforeReplace(const QString& fileName, bool required, OsError* error) override
     {
         QElapsedTimer t;
         t.start();
-        m_real->BeforeReplace(fileName);
+        const bool kept = m_real->BeforeReplace(fileName, required, error);
         beforeMs = t.nsecsElapsed() / 1e6;
+        return kept;
     }
     void AfterReplace(const QString& fileName) override
     {

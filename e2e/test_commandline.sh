@@ -34,6 +34,13 @@ assert [c.nickname.value for c in cards] == ['Alpha', 'Bravo'], cards
 assert cards[0].fn.value == 'Ann Alder' and cards[1].email.value == 'bob@example.org'
 " "$E2E_DIR/book.vcf"
 
+# An export never replaces what is not a regular file.
+mkfifo "$E2E_DIR/pipe.vcf"
+headless --export-contacts "$E2E_DIR/pipe.vcf" 2>"$E2E_DIR/err"; rc=$?
+check_eq "an export to a pipe fails" 1 "$rc"
+check "and says why" grep -q 'is not a regular file' "$E2E_DIR/err"
+check "the pipe is still a pipe" test -p "$E2E_DIR/pipe.vcf"
+
 printf 'BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cy Cedar\r\nN:Cedar;Cy;;;\r\nNICKNAME:Charlie\r\nEMAIL:cy@example.org\r\nEND:VCARD\r\nBEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ann Alder\r\nNICKNAME:ALPHA\r\nEMAIL:Ann@Example.org\r\nEND:VCARD\r\n' >"$E2E_DIR/new.vcf"
 before=$(cat "$dir/chatcontacts.lis")
 out=$(headless --import-contacts "$E2E_DIR/new.vcf"); rc=$?

@@ -37,7 +37,7 @@ e2e_wait_for 5 test -n "$(e2e_message_boxes)"
 check_eq "one outside-change line in the log" 1 "$(outside_lines)"
 kept=$(sed -n 's/.*That version was kept as \(.*\); Banterly now saves.*/\1/p' "$log" | tail -1)
 check "the message names a copy in backups/ (${kept##*/})" \
-    bash -c "[[ '${kept##*/}' =~ ^chatcontacts\.[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}(_[0-9]+)?\.lis$ ]] && [ '$(dirname "$kept")' = '$dir/data/backups' ]"
+    bash -c "[[ '${kept##*/}' =~ ^chatcontacts\.[0-9]{4}-[0-9]{2}-[0-9]{2}_[0-9]{2}-[0-9]{2}-[0-9]{2}(_[0-9]+)?\.kept\.lis$ ]] && [ '$(dirname "$kept")' = '$dir/data/backups' ]"
 check "the copy it names holds the outside version" grep -q FromLaptop "$kept"
 check_eq "exactly one message box" 1 "$(e2e_dismiss_messages 5)"
 e2e_wait_gone "$card_title" 5

@@ -21,3 +21,10 @@ QByteArray TestFolder::Read(const QString& name) const
 }
 
 bool TestFolder::Exists(const QString& name) const { return QFileInfo::exists(File(name)); }
+
+struct stat Lstat(const QString& path)
+{
+    struct stat st {};
+    ::lstat(QFile::encodeName(path).constData(), &st);
+    return st;
+}

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 // A fresh temporary program folder for one test, with small file helpers.
 class TestFolder {
 public:
@@ -17,3 +19,7 @@ public:
 private:
     QTemporaryDir m_dir;
 };
+
+// What lies at the path itself (a link is not followed); all zero when
+// nothing does.
+struct stat Lstat(const QString& path);

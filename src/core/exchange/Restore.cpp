@@ -228,7 +228,7 @@ bool WriteRestoredVersion(const QString& filePath, const QByteArray& bytes, QStr
         return false;
     }
     OsError written;
-    if (!WriteFileAtomically(filePath, bytes, &written, PreviousVersion::Keep)) {
+    if (!WriteFileAtomically(filePath, bytes, &written, PreviousVersion::Require)) {
         *error = written.description;
         return false;
     }

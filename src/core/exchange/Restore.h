@@ -46,7 +46,8 @@ bool ReadVersion(const QString& versionPath, QByteArray* bytes, QString* error);
 
 // Writes the bytes of a version over the file, atomically and with the
 // file's current content kept as a version itself first (the atomic writer's
-// keeper). On failure the file is as it was and `error` says why.
+// keeper): when it cannot be kept, the file is not replaced. On failure the
+// file is as it was and `error` says why.
 bool WriteRestoredVersion(const QString& filePath, const QByteArray& bytes, QString* error);
 
 // Both: puts a kept version back in the file's place.

@@ -6,6 +6,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <numeric>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -65,7 +66,7 @@ bool EnsureFolder(const QString& folder, OsError* error)
         *error = SystemError(errno);
         return false;
     }
-    if (::mkdir(path.constData(), 0777) == 0)
+    if (::mkdir(path.constData(), 0700) == 0)  // the user's data: theirs alone
         return true;
     const int failure = errno;
     if (failure == EEXIST && ::stat(path.constData(), &st) == 0 && S_ISDIR(st.st_mode))
@@ -83,10 +84,10 @@ bool Exists(const QString& path)
 // The copy fallback: reads the file (refusing anything but the regular file
 // stat'ed before) and writes the copy atomically under a free name.
 QString CopyVersion(const QString& filePath, const struct stat& original, const QDateTime& now,
-                    int firstSequence, OsError* error)
+                    int firstSequence, VersionKind kind, OsError* error)
 {
     const int fd = ::open(QFile::encodeName(filePath).constData(),
-                          O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+                          O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         *error = SystemError(errno);
         return {};
@@ -113,7 +114,8 @@ QString CopyVersion(const QString& filePath, const struct stat& original, const 
     in.close();
     const QString folder = BackupFolderFor(filePath);
     for (int sequence = firstSequence; sequence <= kMaxSequence; ++sequence) {
-        const QString target = folder + QLatin1Char('/') + BackupFileName(filePath, now, sequence);
+        const QString target =
+            folder + QLatin1Char('/') + BackupFileName(filePath, now, sequence, kind);
         if (Exists(target))
             continue;
         if (!WriteFileAtomically(target, bytes, error))
@@ -124,9 +126,31 @@ QString CopyVersion(const QString& filePath, const struct stat& original, const 
     return {};
 }
 
-// "2026-12-09_01-30-12", optionally followed by "_2" … "_9999".
-bool ParseStamp(QStringView text, QDateTime* when, int* sequence)
+constexpr QStringView kPinMark = u".kept";
+
+// "2026-12-09_01-30-12", "_2" … "_9999" for the second and later versions of
+// that second, ".kept" for a version thinning leaves alone.
+QString StampText(const QDateTime& local, int sequence, VersionKind kind)
 {
+    const QDate d = local.date();
+    const QTime t = local.time();
+    QString text = QString::asprintf("%04d-%02d-%02d_%02d-%02d-%02d", d.year(), d.month(), d.day(),
+                                     t.hour(), t.minute(), t.second());
+    if (sequence > 1)
+        text += QLatin1Char('_') + QString::number(sequence);
+    if (kind == VersionKind::Pinned)
+        text += kPinMark;
+    return text;
+}
+
+// Reads a stamp as StampText writes it, and only so: a name the program
+// would not have given (an hour 24-99, a sequence with a blank or a sign, a
+// time the local clock never shows) is not a version.
+bool ParseStamp(QStringView text, QDateTime* when, int* sequence, VersionKind* kind)
+{
+    *kind = text.endsWith(kPinMark) ? VersionKind::Pinned : VersionKind::Ordinary;
+    if (*kind == VersionKind::Pinned)
+        text.chop(kPinMark.size());
     static constexpr char shape[] = "dddd-dd-dd_dd-dd-dd";
     if (text.size() < 19)
         return false;
@@ -137,16 +161,18 @@ bool ParseStamp(QStringView text, QDateTime* when, int* sequence)
     }
     *sequence = 1;
     if (text.size() > 19) {
-        const QStringView tail = text.sliced(20);
         bool ok = false;
-        *sequence = tail.toInt(&ok);
-        if (text[19] != QLatin1Char('_') || tail.size() > 4 || !ok || tail[0] == QLatin1Char('0')
-            || tail[0] == QLatin1Char('+') || tail[0] == QLatin1Char('-'))
+        *sequence = text[19] == QLatin1Char('_') ? text.sliced(20).toInt(&ok) : 0;
+        if (!ok || *sequence < 2 || *sequence > kMaxSequence)
             return false;
     }
     auto n = [&](int at, int length) { return text.sliced(at, length).toInt(); };
-    *when = QDateTime(QDate(n(0, 4), n(5, 2), n(8, 2)), QTime(n(11, 2), n(14, 2), n(17, 2)));
-    return when->isValid();
+    const QDate date(n(0, 4), n(5, 2), n(8, 2));
+    const QTime time(n(11, 2), n(14, 2), n(17, 2));
+    if (!date.isValid() || !time.isValid())
+        return false;
+    *when = QDateTime(date, time);
+    return when->isValid() && StampText(*when, *sequence, VersionKind::Ordinary) == text;
 }
 
 } // namespace
@@ -156,28 +182,23 @@ QString BackupFolderFor(const QString& filePath)
     return QFileInfo(filePath).dir().filePath(QStringLiteral("backups"));
 }
 
-QString BackupFileName(const QString& filePath, const QDateTime& replacedAt, int sequence)
+QString BackupFileName(const QString& filePath, const QDateTime& replacedAt, int sequence,
+                       VersionKind kind)
 {
     const auto [base, extension] = SplitName(filePath);
-    const QDateTime local = replacedAt.toLocalTime();
-    const QDate d = local.date();
-    const QTime t = local.time();
-    QString name = base
-        + QString::asprintf(".%04d-%02d-%02d_%02d-%02d-%02d", d.year(), d.month(), d.day(),
-                            t.hour(), t.minute(), t.second());
-    if (sequence > 1)
-        name += QLatin1Char('_') + QString::number(sequence);
-    return name + extension;
+    return base + QLatin1Char('.') + StampText(replacedAt.toLocalTime(), sequence, kind) +
+           extension;
 }
 
-QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error)
+QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error,
+                   VersionKind kind)
 {
     OsError ignored;
     OsError& err = error ? *error : ignored;
     err = {};
     const QByteArray source = QFile::encodeName(filePath);
     struct stat st;
-    if (::lstat(source.constData(), &st) != 0) {
+    if (::stat(source.constData(), &st) != 0) {
         if (errno != ENOENT)
             err = SystemError(errno);
         return {};
@@ -194,13 +215,17 @@ QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error
     if (!EnsureFolder(folder, &err))
         return {};
     for (int sequence = 1; sequence <= kMaxSequence; ++sequence) {
-        const QString target = folder + QLatin1Char('/') + BackupFileName(filePath, now, sequence);
+        const QString target =
+            folder + QLatin1Char('/') + BackupFileName(filePath, now, sequence, kind);
         const QByteArray targetName = QFile::encodeName(target);
-        // Flags 0: a link in the file's place would be linked itself, not
-        // followed; the check below then takes it back.
-        if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, targetName.constData(), 0) == 0) {
+        // A link in the file's place is followed to the file the writer
+        // replaces; the check below takes back anything else that was linked
+        // (the link was changed in between).
+        if (::linkat(AT_FDCWD, source.constData(), AT_FDCWD, targetName.constData(),
+                     AT_SYMLINK_FOLLOW) == 0) {
             struct stat made;
-            if (::lstat(targetName.constData(), &made) == 0 && S_ISREG(made.st_mode))
+            if (::lstat(targetName.constData(), &made) == 0 && S_ISREG(made.st_mode)
+                && made.st_ino == st.st_ino && made.st_dev == st.st_dev)
                 return target;
             ::unlink(targetName.constData());
             err = {EINVAL, QStringLiteral("Not a regular file")};
@@ -210,7 +235,7 @@ QString KeepBackup(const QString& filePath, const QDateTime& now, OsError* error
         if (failure == EEXIST)
             continue;
         if (LinkNotPossible(failure))
-            return CopyVersion(filePath, st, now, sequence, &err);
+            return CopyVersion(filePath, st, now, sequence, kind, &err);
         err = SystemError(failure);
         return {};
     }
@@ -240,15 +265,18 @@ QList<BackupVersion> ListBackups(const QString& filePath)
             continue;
         QDateTime when;
         int sequence = 1;
+        VersionKind kind = VersionKind::Ordinary;
         const QStringView stamp = QStringView(name).sliced(
             base.size() + 1, name.size() - base.size() - 1 - extension.size());
-        if (!ParseStamp(stamp, &when, &sequence))
+        if (!ParseStamp(stamp, &when, &sequence, &kind))
             continue;
         const QString path = folder + QLatin1Char('/') + name;
         struct stat st;
         if (::lstat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
             continue;
-        found.push_back({{path, when, sequence, qint64(st.st_size)}, when.toMSecsSinceEpoch()});
+        const qint64 madeNs = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
+        found.push_back({{path, when, sequence, qint64(st.st_size), kind, madeNs},
+                         when.toMSecsSinceEpoch()});
     }
     ::closedir(dir);
     std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) {
@@ -261,8 +289,20 @@ QList<BackupVersion> ListBackups(const QString& filePath)
     return versions;
 }
 
-QList<int> VersionsToRemove(const QList<QDateTime>& times, const QDateTime& now)
+QList<int> VersionsToRemove(const QList<QDateTime>& times, const QDateTime& now,
+                            const QList<qint64>& madeNs)
 {
+    // The newest made are kept whatever their names say: after the clock was
+    // set back, the versions made since carry older times than those before.
+    QSet<int> newestMade;
+    if (madeNs.size() == times.size()) {
+        QList<int> byMaking(times.size());
+        std::iota(byMaking.begin(), byMaking.end(), 0);
+        std::stable_sort(byMaking.begin(), byMaking.end(),
+                         [&](int a, int b) { return madeNs[a] > madeNs[b]; });
+        for (int rank = 0; rank < kAlwaysKept && rank < byMaking.size(); ++rank)
+            newestMade.insert(byMaking[rank]);
+    }
     std::vector<std::pair<qint64, int>> newestFirst;  // time, index
     newestFirst.reserve(times.size());
     for (int i = 0; i < times.size(); ++i)
@@ -286,7 +326,7 @@ QList<int> VersionsToRemove(const QList<QDateTime>& times, const QDateTime& now)
             newestOfDay = !daysSeen.contains(day);
             daysSeen.insert(day);
         }
-        const bool keep = rank < kAlwaysKept || age <= kEveryVersionMs
+        const bool keep = rank < kAlwaysKept || newestMade.contains(index) || age <= kEveryVersionMs
             || (newestOfHour && age <= kHourlyMs) || newestOfDay;
         if (!keep)
             remove.append(index);
@@ -300,13 +340,19 @@ namespace {
 // The paths of the versions of the file that the rule removes now.
 std::vector<QByteArray> VersionsDue(const QString& filePath, const QDateTime& now)
 {
-    const QList<BackupVersion> versions = ListBackups(filePath);
+    // A pinned version is not the rule's to remove.
+    QList<BackupVersion> versions = ListBackups(filePath);
+    versions.removeIf([](const BackupVersion& v) { return v.kind == VersionKind::Pinned; });
     QList<QDateTime> times;
+    QList<qint64> made;
     times.reserve(versions.size());
-    for (const BackupVersion& v : versions)
+    made.reserve(versions.size());
+    for (const BackupVersion& v : versions) {
         times.append(v.replacedAt);
+        made.append(v.madeNs);
+    }
     std::vector<QByteArray> due;
-    for (int i : VersionsToRemove(times, now))
+    for (int i : VersionsToRemove(times, now, made))
         due.push_back(QFile::encodeName(versions[i].path));
     return due;
 }

@@ -11,7 +11,10 @@ namespace {
 bool AppendLine(const QString& path, const QString& line)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+    // A log that is created is the user's alone, like every file the
+    // program makes.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append,
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner))
         return false;
     const QByteArray bytes = EncodeLine(line) + "\r\n";
     if (file.write(bytes) != bytes.size())

@@ -13,7 +13,7 @@ namespace {
 
 class Keeper : public PreviousVersionKeeper {
 public:
-    void BeforeReplace(const QString& fileName) override
+    bool BeforeReplace(const QString& fileName, bool required, OsError* refusal) override
     {
         // Only a file that is there can be overwritten: one removed from
         // outside is simply written again.
@@ -21,22 +21,39 @@ public:
         const bool changedOutside = remembered != m_stamps.cend() &&
                                     StampOfFile(fileName).exists &&
                                     ChangedOnDisk(*remembered, fileName);
+        // The version the user is told about is pinned: thinning never takes it.
         OsError error;
-        const QString kept = KeepBackup(fileName, platform().Now(), &error);
-        if (kept.isEmpty() && error.number != 0)
+        const QString kept = KeepBackup(fileName, platform().Now(), &error,
+                                        changedOutside ? VersionKind::Pinned
+                                                       : VersionKind::Ordinary);
+        if (kept.isEmpty() && error.number != 0) {
+            // What another program wrote, or what a restore replaces, exists
+            // nowhere else: it is not written over unless kept.
+            if (changedOutside) {
+                *refusal = {error.number,
+                            QStringLiteral("the file was changed by another program since "
+                                           "Banterly read it, and that version could not be "
+                                           "kept in backups (") +
+                                error.description +
+                                QStringLiteral("), so Banterly did not write over it")};
+                return false;
+            }
+            if (required) {
+                *refusal = {error.number,
+                            QStringLiteral("the current file could not be kept in backups first (") +
+                                error.description + QStringLiteral(")")};
+                return false;
+            }
             LogError(QStringLiteral("Could not keep the previous version of ") + fileName +
                      QStringLiteral(": ") + error.description);
-        if (!changedOutside)
-            return;
-        QString where = QDir::toNativeSeparators(kept);
-        if (kept.isEmpty())
-            where = QStringLiteral("(no copy could be kept: ") + error.description +
-                    QStringLiteral(")");
-        if (m_tellUser)
+        }
+        if (changedOutside && m_tellUser)
             m_tellUser(QStringLiteral("The file ") + QDir::toNativeSeparators(fileName) +
                        QStringLiteral(" was changed by another program since Banterly read it. "
                                       "That version was kept as ") +
-                       where + QStringLiteral("; Banterly now saves its own content there."));
+                       QDir::toNativeSeparators(kept) +
+                       QStringLiteral("; Banterly now saves its own content there."));
+        return true;
     }
 
     void AfterReplace(const QString& fileName) override

@@ -79,7 +79,10 @@ QString ChooseProgramFolder(const QString& executableFolder, const QString& user
         if (probe.open())
             return executableFolder;
     }
-    QDir().mkpath(userDataFolder);
+    // The folder holds the user's contacts: theirs alone when it is made.
+    QDir().mkpath(QFileInfo(userDataFolder).path());
+    QDir().mkdir(userDataFolder, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                     QFileDevice::ExeOwner);
     if (installed)
         CarryOverEarlierFiles(executableFolder, userDataFolder);
     return userDataFolder;

@@ -101,7 +101,12 @@ void frmRestore::RefreshVersions()
                 continue;
             const QString when = VersionTimeText(v.replacedAt);
             const QString holds = DescribeVersionContent(content, Latin1(k.one), Latin1(k.many));
-            auto* item = new QListWidgetItem(when + QStringLiteral("   ") + holds, lstVersions);
+            // The version of another program's change, which thinning keeps.
+            const QString pinned = v.kind == VersionKind::Pinned
+                                       ? QStringLiteral("   (another program's, kept until deleted)")
+                                       : QString();
+            auto* item =
+                new QListWidgetItem(when + QStringLiteral("   ") + holds + pinned, lstVersions);
             item->setData(kPathRole, v.path);
             item->setData(kTimeRole, when);
             item->setData(kHoldsRole, holds);

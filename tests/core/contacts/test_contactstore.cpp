@@ -13,6 +13,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
 #include <sys/stat.h>
 #include <map>
 #include <sys/resource.h>
@@ -122,6 +123,7 @@ private slots:
     void cleanup()
     {
         SimulateFullDisk(false);
+        SimulateFailedSync(false);
         delete saveFailures;
         delete problems;
         delete book;
@@ -260,6 +262,75 @@ private slots:
         QVERIFY(book->SaveContacts());
         QCOMPARE(fake->Count("MessageBox"), 1);
         SetPreviousVersionKeeper(nullptr);
+    }
+
+    // What another program wrote exists nowhere else: while its version
+    // cannot be kept the save is refused and the edit stays in memory; once
+    // kept, that version is the one the user is told about, and no thinning
+    // ever removes it.
+    void anOutsideChangeIsNeverWrittenOverUnkeptNorThinnedAway()
+    {
+        KeepPreviousVersions([](const QString& message) { ReportFailure(message); });
+        Load(Line({{24, "Alpha"}}));
+        QTest::qWait(20);
+        folder->Write(QStringLiteral("chatcontacts.lis.new"), Line({{24, "FromLaptop"}}));
+        QVERIFY(QFile::rename(folder->File("chatcontacts.lis.new"), path) ||
+                (QFile::remove(path) && QFile::rename(folder->File("chatcontacts.lis.new"), path)));
+        folder->Write(QStringLiteral("backups"), "a file in the folder's place");
+        CardTexts card = TextsOf(1);
+        card[0] = QStringLiteral("Alpha mine");
+        QCOMPARE(book->WriteCardToContact(book->Contacts[1].Serial(), card), CardWrite::Written);
+        QVERIFY(!book->SaveContacts());
+        QVERIFY(FileBytes().contains("FromLaptop"));
+        QVERIFY(book->ContactTableUnsaved());
+        QCOMPARE(Told().size(), 1);
+        QVERIFY2(Told()[0].contains("changed by another program") &&
+                     Told()[0].contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))),
+                 qPrintable(Told()[0]));
+
+        QVERIFY(QFile::remove(folder->File("backups")));
+        QVERIFY(book->SaveUnsavedContacts());
+        QVERIFY(FileBytes().contains("Alpha mine"));
+        const QList<BackupVersion> kept = ListBackups(path);
+        QCOMPARE(kept.size(), 1);
+        const QString toldAbout = kept.first().path;
+        QCOMPARE(fake->Messages().size(), 1);
+        QVERIFY(fake->Messages().first().contains(QFileInfo(toldAbout).fileName()));
+
+        // Ten weeks of saves, a few a day: thinning runs after each.
+        for (int save = 0; save < 200; ++save) {
+            fake->now = fake->now.addSecs(8 * 3600);
+            QVERIFY(book->SaveContacts());
+        }
+        WaitForBackupRemovals();
+        const QList<BackupVersion> after = ListBackups(path);
+        QVERIFY(after.size() < 60);
+        QCOMPARE(after.last().path, toldAbout);
+        QFile version(toldAbout);
+        QVERIFY(version.open(QIODevice::ReadOnly) && version.readAll().contains("FromLaptop"));
+        SetPreviousVersionKeeper(nullptr);
+    }
+
+    // A disk that takes every byte but fails the sync (a failing disk, a
+    // network share) has not saved the file: reported, the old file whole,
+    // the table still unsaved, nothing left beside it.
+    void aFailedSyncIsAFailedSave()
+    {
+        Load(Line({{24, "Alpha"}}));
+        const QByteArray before = FileBytes();
+        QVERIFY(book->AddContact());
+        SimulateFailedSync(true);
+        QVERIFY(!book->SaveContacts());
+        QCOMPARE(Told().size(), 1);
+        QVERIFY(Told()[0].contains(QString::fromLocal8Bit(std::strerror(EIO))));
+        QCOMPARE(FileBytes(), before);
+        QCOMPARE(QDir(folder->Path()).entryList({QStringLiteral("chatcontacts*")},
+                                                QDir::AllEntries | QDir::Hidden),
+                 QStringList(QStringLiteral("chatcontacts.lis")));
+        QVERIFY(book->ContactTableUnsaved());
+        SimulateFailedSync(false);
+        QVERIFY(book->SaveUnsavedContacts());
+        QCOMPARE(FileLines(FileBytes()).size(), 2);
     }
 
     // What the program writes, it can read again: a full book and the

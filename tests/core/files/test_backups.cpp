@@ -1,6 +1,9 @@
+#include "core/exchange/Restore.h"
 #include "core/files/Backups.h"
 #include "core/files/FileStamp.h"
+#include "core/files/PreviousVersions.h"
 
+#include "support/FakeSystem.h"
 #include "support/TestFolder.h"
 
 #include <QDir>
@@ -8,6 +11,7 @@
 #include <QSet>
 #include <QTest>
 
+#include <cstring>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -17,13 +21,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-struct stat Lstat(const QString& path)
-{
-    struct stat st {};
-    ::lstat(QFile::encodeName(path).constData(), &st);
-    return st;
-}
 
 void SetMtime(const QString& path, qint64 ns)
 {
@@ -112,6 +109,8 @@ private slots:
             QVERIFY(!KeepBackup(file, now.addDays(-40).addSecs(60 * v)).isEmpty());
         const QStringList foreign = {u"chatcontacts.2026-12-09_01-30-12.lis.tmp"_s,
                                      u"chatcontacts.2026-13-09_01-30-12.lis"_s,
+                                     u"chatcontacts.2026-12-09_99-99-99.lis"_s,
+                                     u"chatcontacts.2026-10-09_01-30-12_ 5.lis"_s,
                                      u"phrases.2026-12-09_01-30-11.txt"_s};
         for (const QString& name : foreign)
             dir.Write(u"backups/"_s + name, "x");
@@ -125,16 +124,65 @@ private slots:
 
         QCOMPARE(PruneBackups(file, now), QString());
         versions = ListBackups(file);
-        QCOMPARE(versions.size(), 10);  // the six oldest went
-        QCOMPARE(versions.last().replacedAt, now.addDays(-40).addSecs(360));
-        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 14);
+        // The two oldest went; the ten made last stay whatever their names say.
+        QCOMPARE(versions.size(), 14);
+        QCOMPARE(versions.last().replacedAt, now.addDays(-40).addSecs(120));
+        QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), 20);
 
-        // A link in the file's place is neither followed nor kept.
-        const QString link = dir.File(u"notes.lis"_s);
+        // A link in the file's place is followed to the file it names, as
+        // the writer writes through it; a link to a pipe is not.
+        const QString link = dir.File(u"notes.lis"_s), pipeLink = dir.File(u"pipe.lis"_s);
         QVERIFY(QFile::link(file, link));
+        QCOMPARE(::mkfifo(QFile::encodeName(dir.File(u"pipe"_s)).constData(), 0600), 0);
+        QVERIFY(QFile::link(dir.File(u"pipe"_s), pipeLink));
         OsError error;
-        QVERIFY(KeepBackup(link, now, &error).isEmpty() && error.number != 0);
-        QVERIFY(ListBackups(link).isEmpty());
+        QCOMPARE(Lstat(KeepBackup(link, now, &error)).st_ino, Lstat(file).st_ino);
+        QVERIFY(KeepBackup(pipeLink, now, &error).isEmpty() && error.number != 0);
+        QVERIFY(ListBackups(pipeLink).isEmpty());
+    }
+
+    // After the clock was set back, the versions made since carry older
+    // names than the ones made before; the ten made last are kept all the
+    // same.
+    void theVersionsMadeLastOutliveAClockSetBack()
+    {
+        TestFolder dir;
+        const QString file = dir.File(u"chatcontacts.lis"_s);
+        const QDateTime before(QDate(2026, 12, 9), QTime(12, 0));
+        auto save = [&](const QDateTime& at) {
+            QTest::qSleep(10);  // a later change time than the version before
+            const QString version = KeepBackup(file, at);
+            [&] { QVERIFY(WriteFileAtomically(file, at.toString().toUtf8())); }();
+            return version;
+        };
+        dir.Write(u"chatcontacts.lis"_s, "first");
+        for (int v = 0; v < 10; ++v)
+            QVERIFY(!save(before.addSecs(60 * v)).isEmpty());
+        QStringList madeSince;
+        const QDateTime back = before.addDays(-2);
+        for (int v = 0; v < 10; ++v)  // a save every half hour for five hours
+            madeSince.append(save(back.addSecs(1800 * v)));
+        QCOMPARE(PruneBackups(file, back.addSecs(1800 * 9)), QString());
+        for (const QString& version : madeSince)
+            QVERIFY2(QFileInfo::exists(version), qPrintable(version));
+    }
+
+    // A restore replaces what the user has now: when that cannot be kept
+    // first, nothing is replaced.
+    void aRestoreThatCannotKeepTheCurrentFileReplacesNothing()
+    {
+        FakeSystem fake;
+        KeepPreviousVersions(nullptr);
+        TestFolder dir;
+        dir.Write(u"phrases.txt"_s, "current\r\n");
+        dir.Write(u"an old version.txt"_s, "old\r\n");
+        dir.Write(u"backups"_s, "a file in the folder's place");
+        QString error;
+        QVERIFY(!RestoreVersion(dir.File(u"phrases.txt"_s), dir.File(u"an old version.txt"_s),
+                                &error));
+        SetPreviousVersionKeeper(nullptr);
+        QVERIFY2(error.contains(QString::fromLocal8Bit(std::strerror(ENOTDIR))), qPrintable(error));
+        QCOMPARE(dir.Read(u"phrases.txt"_s), QByteArray("current\r\n"));
     }
 
     // A backups folder on another file system gets a whole copy, written
