@@ -42,7 +42,7 @@ QByteArray WithoutByteOrderMark(const QByteArray& bytes)
 }
 
 bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
-               const char* what)
+               const char* what, unsigned leftOut)
 {
     if (m_full)
         return false;
@@ -80,7 +80,17 @@ bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
         joined.append(f).append(QChar(31));
     ContactRecord& record = m_out.contacts.emplace_back();
     record.AssignLine(joined, QChar(31));
+    for (int k = 0; k < int(LeftOut::Count); ++k)
+        if (leftOut & (1u << k))
+            ++m_out.leftOut[k];
     return true;
+}
+
+void Sink::SkipLine(qsizetype line, const QString& why)
+{
+    ++m_out.skippedLines;
+    if (!why.isEmpty() && m_out.skippedLineNotes.size() < kMaxNotes)
+        m_out.skippedLineNotes.append(QStringLiteral("line %1: ").arg(line) + why);
 }
 
 bool Sink::Noting() const { return m_out.unreadable.size() < kMaxNotes; }

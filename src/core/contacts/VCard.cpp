@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <cstring>
+#include <vector>
 
 using namespace ContactImportDetail;
 
@@ -277,8 +278,8 @@ QString DecodeText(QByteArrayView bytes, QByteArrayView charset)
     return DecodeLine(bytes);
 }
 
-// The text of a value: \n, \N, \\, \, \; and \: undone, then cleaned of
-// control characters.
+// The text of a value: \n, \N, \\, \, \; \: and \" undone, then cleaned
+// of control characters.
 QString Unescaped(QStringView v)
 {
     QString out;
@@ -291,7 +292,7 @@ QString Unescaped(QStringView v)
         QChar c;
         if (next == u'n' || next == u'N')
             c = QLatin1Char('\n');
-        else if (next == u'\\' || next == u',' || next == u';' || next == u':')
+        else if (next == u'\\' || next == u',' || next == u';' || next == u':' || next == u'"')
             c = QChar(next);
         else
             continue;
@@ -373,6 +374,44 @@ int TargetOf(QByteArrayView name)
     return kIgnored;
 }
 
+// Properties of data a contact has no field for, by the kind the import
+// summary names.
+struct LeftOutProperty {
+    const char* name;
+    LeftOut kind;
+};
+constexpr LeftOutProperty kLeftOutProperties[] = {
+    {"TEL", LeftOut::PhoneNumbers},     {"ADR", LeftOut::Addresses},
+    {"LABEL", LeftOut::Addresses},      {"BDAY", LeftOut::Birthdays},
+    {"ORG", LeftOut::Organisations},    {"TITLE", LeftOut::Organisations},
+    {"PHOTO", LeftOut::Photos},         {"IMPP", LeftOut::MessengerNames},
+    {"X-AIM", LeftOut::MessengerNames}, {"X-ICQ", LeftOut::MessengerNames},
+    {"X-JABBER", LeftOut::MessengerNames}, {"X-MSN", LeftOut::MessengerNames},
+    {"X-YAHOO", LeftOut::MessengerNames},  {"X-SKYPE", LeftOut::MessengerNames},
+    {"X-GTALK", LeftOut::MessengerNames},  {"X-QQ", LeftOut::MessengerNames},
+};
+
+unsigned LeftOutBit(QByteArrayView name)
+{
+    for (const LeftOutProperty& l : kLeftOutProperties)
+        if (Is(name, l.name))
+            return 1u << int(l.kind);
+    return 0;
+}
+
+// An AGENT property that opens an embedded vCard 2.1 card: its value is
+// empty (the card follows on the next lines) or the card's BEGIN line.
+enum class Agent { None, Follows, Begins };
+Agent AgentOf(const Property& p)
+{
+    if (!Is(p.name, "AGENT"))
+        return Agent::None;
+    const QByteArrayView v = Trimmed(p.value);
+    if (v.isEmpty())
+        return Agent::Follows;
+    return Is(v, "BEGIN:VCARD") ? Agent::Begins : Agent::None;
+}
+
 struct Candidate {
     QString text;
     int rank = kNoRank + 1;
@@ -396,7 +435,34 @@ public:
     {
         Property p;
         const bool ok = ParseProperty(line, p);
-        if (ok && Is(p.name, "BEGIN") && Is(Trimmed(p.value), "VCARD")) {
+        const bool begins = ok && Is(p.name, "BEGIN") && Is(Trimmed(p.value), "VCARD");
+        const bool ends = ok && Is(p.name, "END") && Is(Trimmed(p.value), "VCARD");
+        const bool agentFollows = m_agentFollows;
+        m_agentFollows = false;
+        if (ok && p.encoding == Encoding::Base64)
+            inBase64 = true;
+        if (m_nested > 0) {
+            // Inside a card embedded in the contact's card (vCard 2.1 AGENT):
+            // it belongs to the contact and is not a contact of its own.
+            if (ends) {
+                --m_nested;
+            } else if (begins && agentFollows) {
+                ++m_nested;
+            } else if (begins) {
+                m_nested = 0; // the contact's card never ended
+                Line(line, number);
+            } else if (ok) {
+                const Agent agent = AgentOf(p);
+                m_agentFollows = agent == Agent::Follows;
+                m_nested += agent == Agent::Begins ? 1 : 0;
+            }
+            return;
+        }
+        if (begins) {
+            if (m_inCard && agentFollows) {
+                m_nested = 1;
+                return;
+            }
             if (m_inCard)
                 m_sink.Skip(m_begin, m_sink.Noting()
                                          ? QStringLiteral("the card has no END:VCARD (another "
@@ -408,20 +474,28 @@ public:
         }
         if (!m_inCard)
             return;
-        if (ok && Is(p.name, "END") && Is(Trimmed(p.value), "VCARD")) {
+        if (ends) {
             End();
             return;
         }
-        if (ok && p.encoding == Encoding::Base64)
-            inBase64 = true;
         if (ok && Is(p.name, "VERSION"))
             m_version21 = Trimmed(p.value) == "2.1";
         if (m_faultLine != 0)
             return;
         if (!ok) {
-            Fault(number, QStringLiteral("not a vCard property line"));
+            // One line that is no property (a comment, a name no standard
+            // allows, junk) costs that line, not the card.
+            SkipLine(number, QStringLiteral("not a vCard property line: ") + Shortened(line));
             return;
         }
+        if (const Agent agent = AgentOf(p); agent != Agent::None) {
+            m_agentFollows = agent == Agent::Follows;
+            m_nested = agent == Agent::Begins ? 1 : 0;
+            return;
+        }
+        m_leftOut |= LeftOutBit(p.name);
+        if (Is(p.name, "EMAIL") && ++m_emails > 1)
+            m_leftOut |= 1u << int(LeftOut::MoreEmails);
         if (p.encoding != Encoding::Base64)
             Take(p, number);
     }
@@ -442,6 +516,12 @@ private:
         m_begin = number;
         m_faultLine = 0;
         m_version21 = false;
+        m_nested = 0;
+        m_agentFollows = false;
+        m_leftOut = 0;
+        m_emails = 0;
+        m_skipped.clear();
+        m_skippedUnnoted = 0;
         if (m_taken) {
             for (Candidate& c : m_fields)
                 c = Candidate();
@@ -456,6 +536,35 @@ private:
         m_fault = why;
     }
 
+    static QString Shortened(QByteArrayView line)
+    {
+        constexpr qsizetype kShown = 40;
+        QString shown = CleanText(DecodeLine(line.first(std::min(line.size(), kShown))));
+        if (line.size() > kShown)
+            shown += QStringLiteral("…");
+        return QLatin1Char('"') + shown + QLatin1Char('"');
+    }
+
+    // The lines passed over in the card being read: reported once the card
+    // is kept; a card not kept is reported by its first one.
+    void SkipLine(qsizetype number, const QString& why)
+    {
+        if (m_skipped.size() < kMaxSkippedPerCard)
+            m_skipped.emplace_back(number, why);
+        else
+            ++m_skippedUnnoted;
+    }
+
+    // A card that lost lines is kept only while it still says who the
+    // contact is.
+    bool StillAContact(const std::array<QString, F::Count>& fields) const
+    {
+        for (int f : {F::RealName, F::ChatName, F::Email, F::Notes})
+            if (!fields[f].isEmpty())
+                return true;
+        return false;
+    }
+
     void End()
     {
         m_inCard = false;
@@ -464,7 +573,9 @@ private:
             return;
         }
         if (!m_taken) { // nothing to gather: only the skip note
-            if (!m_sink.Add(m_noFields, m_begin, "card"))
+            if (!m_skipped.empty())
+                m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
+            else if (!m_sink.Add(m_noFields, m_begin, "card"))
                 m_stopped = true;
             return;
         }
@@ -475,8 +586,19 @@ private:
             fields[F::RealName] = std::move(m_name.text);
         if (fields[F::Sex].isEmpty())
             fields[F::Sex] = std::move(m_gender.text);
-        if (!m_sink.Add(fields, m_begin, "card"))
+        if (!m_skipped.empty() && !StillAContact(fields)) {
+            m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
+            return;
+        }
+        const size_t before = m_sink.Count();
+        if (!m_sink.Add(fields, m_begin, "card", m_leftOut))
             m_stopped = true;
+        if (m_sink.Count() > before) {
+            for (const auto& [number, why] : m_skipped)
+                m_sink.SkipLine(number, why);
+            for (int k = 0; k < m_skippedUnnoted; ++k)
+                m_sink.SkipLine(0, QString());
+        }
     }
 
     void Take(const Property& p, qsizetype number)
@@ -512,6 +634,9 @@ private:
                 text = Unescaped(parts[0]).trimmed();
                 if (text.isEmpty())
                     text = Unescaped(parts[1]).trimmed();
+                // A mail program's default for "not given" is no value.
+                if (text.compare(QLatin1String("Unspecified"), Qt::CaseInsensitive) == 0)
+                    text.clear();
             } else if (parts[0] == u"vnd.android.cursor.item/nickname") {
                 text = Unescaped(parts[1]);
             }
@@ -535,7 +660,27 @@ private:
     Candidate m_gender;
     bool m_taken = false; // a candidate above holds a value
     std::array<QString, F::Count> m_noFields;
+    int m_nested = 0;           // depth inside embedded (AGENT) cards
+    bool m_agentFollows = false; // the line before was an AGENT with no value
+    unsigned m_leftOut = 0;     // LeftOut bits of the card being read
+    int m_emails = 0;
+    static constexpr size_t kMaxSkippedPerCard = 50;
+    std::vector<std::pair<qsizetype, QString>> m_skipped;
+    int m_skippedUnnoted = 0;
 };
+
+// The length of the line end at p: CR LF, LF, CR alone, or CR CR LF (what
+// one phone maker's exports end every line with); 0 at the end of the bytes.
+qsizetype LineEndAt(const char* p, qsizetype left)
+{
+    if (left == 0)
+        return 0;
+    if (p[0] == '\r' && left > 1 && p[1] == '\n')
+        return 2;
+    if (p[0] == '\r' && left > 2 && p[1] == '\r' && p[2] == '\n')
+        return 3;
+    return 1;
+}
 
 bool IsBase64Line(QByteArrayView line)
 {
@@ -646,8 +791,7 @@ bool ReadVCards(const QByteArray& raw, ContactImport& out, QString* error)
         const QByteArrayView line(p + pos, end - pos);
         ++number;
         pos = end;
-        if (pos < n)
-            pos += (p[pos] == '\r' && pos + 1 < n && p[pos + 1] == '\n') ? 2 : 1;
+        pos += LineEndAt(p + pos, n - pos);
 
         if (have && softBreak(line)) {
             append(line, true);
