@@ -24,15 +24,16 @@ constexpr ExtraProperty kExtraProperties[] = {
     {"X-BANTERLY-WEIGHT", F::Weight}, {"X-BANTERLY-HAIR", F::Hair}, {"X-BANTERLY-EYES", F::Eyes}};
 constexpr char kReservedPrefix[] = "X-BANTERLY-FIELD-";
 
-bool IsReserved(int field)
-{
-    if (field <= F::ContactID || field >= F::Count)
-        return false;
+constexpr std::array<bool, F::Count> kReserved = [] {
+    std::array<bool, F::Count> reserved{};
+    for (int i = F::ContactID + 1; i < F::Count; ++i)
+        reserved[i] = true;
     for (int f : F::CardFields)
-        if (f == field)
-            return false;
-    return true;
-}
+        reserved[f] = false;
+    return reserved;
+}();
+
+bool IsReserved(int field) { return field > F::ContactID && field < F::Count && kReserved[field]; }
 
 // ---- writing ----
 
@@ -74,6 +75,19 @@ void AppendFolded(QByteArray& out, QByteArrayView line)
 void AppendProperty(QByteArray& out, QByteArray& scratch, QByteArrayView name,
                     QByteArrayView value)
 {
+    // Most values are short and hold nothing to escape: written as they are.
+    if (name.size() + 1 + value.size() <= kFoldAt) {
+        bool plain = true;
+        for (char c : value)
+            if (c == '\\' || c == ',' || c == ';' || c == '\n' || c == '\r') {
+                plain = false;
+                break;
+            }
+        if (plain) {
+            out.append(name).append(':').append(value).append("\r\n");
+            return;
+        }
+    }
     scratch.clear();
     scratch.append(name).append(':');
     AppendEscaped(scratch, value);
@@ -302,6 +316,17 @@ QString Unescaped(QStringView v)
     }
     out.append(v.sliced(done));
     return CleanText(out);
+}
+
+// Whether a value is printable 7-bit text with nothing to unescape: its
+// text is its bytes, whatever the charset (every one the reader knows keeps
+// 7-bit text as it is).
+bool IsPlainText(QByteArrayView v)
+{
+    for (char c : v)
+        if (c < 32 || c > 126 || c == '\\')
+            return false;
+    return true;
 }
 
 // The first components of a structured value, split at semicolons that are
@@ -616,6 +641,13 @@ private:
             Fault(number, QStringLiteral("a value longer than a contact can hold"));
             return;
         }
+        if (target >= 0 && p.encoding == Encoding::Plain && IsPlainText(p.value)) {
+            if (!p.value.isEmpty()) {
+                c = Candidate{QString::fromLatin1(p.value), p.rank};
+                m_taken = true;
+            }
+            return;
+        }
         const QString value =
             p.encoding == Encoding::QuotedPrintable
                 ? DecodeText(DecodeQuotedPrintable(p.value), p.charset)
@@ -701,8 +733,16 @@ bool IsQuotedPrintable(QByteArrayView line)
 
 QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
 {
+    static const std::array<QByteArray, F::Count> reservedNames = [] {
+        std::array<QByteArray, F::Count> names;
+        for (int i = 0; i < F::Count; ++i)
+            if (IsReserved(i))
+                names[i] = kReservedPrefix + QByteArray::number(i).rightJustified(2, '0');
+        return names;
+    }();
     QByteArray out;
-    out.reserve(qsizetype(contacts.size()) * 700);
+    // Room for what the first contacts take, a little more for the rest.
+    constexpr size_t kSampled = 64;
     QByteArray line;
     QByteArray scratch;
     std::array<QByteArrayView, F::Count> f;
@@ -731,10 +771,10 @@ QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
             optional(e.name, e.field);
         for (int i = 1; i < F::Count; ++i)
             if (IsReserved(i) && !f[i].isEmpty())
-                AppendProperty(out, scratch,
-                               kReservedPrefix + QByteArray::number(i).rightJustified(2, '0'),
-                               f[i]);
+                AppendProperty(out, scratch, reservedNames[i], f[i]);
         out.append("END:VCARD\r\n");
+        if (size_t(&c - contacts.data()) + 1 == kSampled && contacts.size() > kSampled)
+            out.reserve(out.size() / qsizetype(kSampled) * qsizetype(contacts.size()) * 9 / 8);
     }
     return out;
 }
