@@ -70,6 +70,9 @@ public:
     // reader stops there.
     bool Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
              const char* what, unsigned leftOut = 0);
+    // The same for 82 fields of printable 7-bit text, each followed by the
+    // byte 31, field 0 empty.
+    bool AddAscii(QByteArrayView fields, qsizetype line, const char* what, unsigned leftOut);
     void Skip(qsizetype line, const QString& why);
     // A line inside a card that was passed over while the card was read;
     // with no `why` it is only counted.
@@ -83,6 +86,12 @@ public:
     void Finish();
 
 private:
+    // False, noting why once, when the table is full.
+    bool Room(qsizetype line, const char* what);
+    // False, noting why, for a contact of no text or of too much.
+    bool Fits(qsizetype chars, qsizetype line, const char* what);
+    void CountLeftOut(unsigned leftOut);
+
     ContactImport& m_out;
     qsizetype m_leftOut = 0;
     bool m_full = false;

@@ -439,7 +439,11 @@ Agent AgentOf(const Property& p)
 
 struct Candidate {
     QString text;
+    // Or, for printable 7-bit text, the bytes themselves in the input.
+    QByteArrayView ascii;
     int rank = kNoRank + 1;
+
+    bool IsEmpty() const { return text.isEmpty() && ascii.isEmpty(); }
 };
 
 // Takes the logical lines of a file (folds already undone) one by one.
@@ -456,8 +460,11 @@ public:
     // following lines up to a blank one.
     bool inBase64 = false;
 
-    void Line(QByteArrayView line, qsizetype number)
+    // `stable`: the line is a view of the input, which outlives the reader
+    // (not a line joined from several).
+    void Line(QByteArrayView line, qsizetype number, bool stable)
     {
+        m_stable = stable;
         Property p;
         const bool ok = ParseProperty(line, p);
         const bool begins = ok && Is(p.name, "BEGIN") && Is(Trimmed(p.value), "VCARD");
@@ -475,7 +482,7 @@ public:
                 ++m_nested;
             } else if (begins) {
                 m_nested = 0; // the contact's card never ended
-                Line(line, number);
+                Line(line, number, stable);
             } else if (ok) {
                 const Agent agent = AgentOf(p);
                 m_agentFollows = agent == Agent::Follows;
@@ -604,9 +611,12 @@ private:
                 m_stopped = true;
             return;
         }
+        if (EndAscii())
+            return;
         std::array<QString, F::Count> fields;
         for (int i = 0; i < F::Count; ++i)
-            fields[i] = std::move(m_fields[i].text);
+            fields[i] = m_fields[i].text.isEmpty() ? QString::fromLatin1(m_fields[i].ascii)
+                                                   : std::move(m_fields[i].text);
         if (fields[F::RealName].isEmpty())
             fields[F::RealName] = std::move(m_name.text);
         if (fields[F::Sex].isEmpty())
@@ -618,12 +628,47 @@ private:
         const size_t before = m_sink.Count();
         if (!m_sink.Add(fields, m_begin, "card", m_leftOut))
             m_stopped = true;
-        if (m_sink.Count() > before) {
-            for (const auto& [number, why] : m_skipped)
-                m_sink.SkipLine(number, why);
-            for (int k = 0; k < m_skippedUnnoted; ++k)
-                m_sink.SkipLine(0, QString());
+        Added(before);
+    }
+
+    // A card of printable 7-bit text only, the common case, goes into the
+    // table without being decoded. False when the card is not one.
+    bool EndAscii()
+    {
+        for (const Candidate& c : m_fields)
+            if (!c.text.isEmpty())
+                return false;
+        if ((m_fields[F::RealName].IsEmpty() && !m_name.text.isEmpty()) ||
+            (m_fields[F::Sex].IsEmpty() && !m_gender.text.isEmpty()))
+            return false;
+        if (!m_skipped.empty()) {
+            bool contact = false;
+            for (int f : {F::RealName, F::ChatName, F::Email, F::Notes})
+                contact = contact || !m_fields[f].IsEmpty();
+            if (!contact) {
+                m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
+                return true;
+            }
         }
+        m_asciiLine.clear();
+        for (const Candidate& c : m_fields)
+            m_asciiLine.append(c.ascii).append(char(31));
+        const size_t before = m_sink.Count();
+        if (!m_sink.AddAscii(m_asciiLine, m_begin, "card", m_leftOut))
+            m_stopped = true;
+        Added(before);
+        return true;
+    }
+
+    // The lines skipped in a card that went into the table are counted.
+    void Added(size_t before)
+    {
+        if (m_sink.Count() == before)
+            return;
+        for (const auto& [number, why] : m_skipped)
+            m_sink.SkipLine(number, why);
+        for (int k = 0; k < m_skippedUnnoted; ++k)
+            m_sink.SkipLine(0, QString());
     }
 
     void Take(const Property& p, qsizetype number)
@@ -643,7 +688,8 @@ private:
         }
         if (target >= 0 && p.encoding == Encoding::Plain && IsPlainText(p.value)) {
             if (!p.value.isEmpty()) {
-                c = Candidate{QString::fromLatin1(p.value), p.rank};
+                c = m_stable ? Candidate{QString(), p.value, p.rank}
+                             : Candidate{QString::fromLatin1(p.value), {}, p.rank};
                 m_taken = true;
             }
             return;
@@ -674,7 +720,7 @@ private:
             }
         }
         if (!text.isEmpty()) {
-            c = Candidate{std::move(text), p.rank};
+            c = Candidate{std::move(text), {}, p.rank};
             m_taken = true;
         }
     }
@@ -699,6 +745,8 @@ private:
     static constexpr size_t kMaxSkippedPerCard = 50;
     std::vector<std::pair<qsizetype, QString>> m_skipped;
     int m_skippedUnnoted = 0;
+    bool m_stable = false;
+    QByteArray m_asciiLine;
 };
 
 // The length of the line end at p: CR LF, LF, CR alone, or CR CR LF (what
@@ -818,7 +866,7 @@ bool ReadVCards(const QByteArray& raw, ContactImport& out, QString* error)
     };
     const auto flush = [&] {
         if (have)
-            reader.Line(text(), logicalNumber);
+            reader.Line(text(), logicalNumber, !isJoined);
         have = false;
         isJoined = false;
         quotedPrintable = -1;
