@@ -183,7 +183,8 @@ int main(int argc, char** argv)
     std::printf("%d contacts\n", kContacts);
 
     const std::vector<ContactRecord> widest = WidestBook();
-    bool ok = InMemory("", contacts) && InMemory("widest ", widest);
+    bool ok = InMemory("", contacts);
+    ok = InMemory("widest ", widest) && ok;
 
     // The whole command as the menu and the command line run it: the file
     // read, parsed, checked against the book for duplicates and added as one

@@ -468,7 +468,8 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
             known.insert(key(Contacts[i]));
         for (size_t k = 0; k < records.size(); ++k) {
             ContactRecord& r = records[k];
-            r.SetField(ContactField::ContactID, QString());
+            if (!r.Field(ContactField::ContactID).isEmpty()) // readers leave it empty
+                r.SetField(ContactField::ContactID, QString());
             if (SavedLineLength(r) > kMaxLineLength) {
                 ++result.tooLong;
                 continue;
