@@ -16,7 +16,7 @@ namespace F = ContactField;
 
 // Card fields written as properties of their own besides the standard ones.
 struct ExtraProperty {
-    const char* name;
+    QByteArrayView name;
     int field;
 };
 constexpr ExtraProperty kExtraProperties[] = {
@@ -402,7 +402,7 @@ int TargetOf(QByteArrayView name)
 // Properties of data a contact has no field for, by the kind the import
 // summary names.
 struct LeftOutProperty {
-    const char* name;
+    QByteArrayView name;
     LeftOut kind;
 };
 constexpr LeftOutProperty kLeftOutProperties[] = {
