@@ -1,7 +1,8 @@
 // vCard and CSV export and import of a table of 32699 contacts (the 13
 // meaningful fields filled with realistic text, one contact in ten with
-// accented names, one in five with two reserved fields set). Each figure is
-// the median of several runs; the target is one second each.
+// accented names, one in five with two reserved fields set), then, as
+// commands, of the widest book: 32699 contacts with all 82 fields filled.
+// Each figure is the median of several runs; the target is one second each.
 // Usage: bench_transfer
 #include "core/contacts/ContactCsv.h"
 #include "core/contacts/VCard.h"
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 
 #include <algorithm>
+#include <ctime>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -24,7 +26,7 @@ namespace {
 namespace F = ContactField;
 
 constexpr int kContacts = 32699;
-constexpr int kRuns = 9;
+const int kRuns = qEnvironmentVariableIntValue("BENCH_RUNS") > 0 ? qEnvironmentVariableIntValue("BENCH_RUNS") : 9;
 constexpr double kTargetMs = 1000;
 
 QString Pick(const char* const* list, int size, int i) { return QString::fromUtf8(list[i % size]); }
@@ -72,23 +74,54 @@ std::vector<ContactRecord> GenerateContacts()
     return contacts;
 }
 
+// Every one of the 82 fields filled: the widest book a vCard export writes.
+std::vector<ContactRecord> WidestBook()
+{
+    std::vector<ContactRecord> contacts = GenerateContacts();
+    int n = 0;
+    for (ContactRecord& r : contacts) {
+        ++n;
+        for (int i = 1; i < F::Count; ++i)
+            if (r.Field(i).isEmpty())
+                r.SetField(i, QString::number(n % 1000));
+    }
+    return contacts;
+}
+
+// The processor time this process used, in ms: on a machine shared with
+// other work it tells the program's own cost from the wait for a core.
+double CpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
+}
+
+// The median processor time of the last Median call.
+double lastCpuMs = 0;
+
 double Median(const std::function<void()>& work)
 {
-    std::vector<double> ms;
+    std::vector<double> ms, cpu;
     for (int r = 0; r < kRuns; ++r) {
         QElapsedTimer t;
+        const double cpuStart = CpuMs();
         t.start();
         work();
         ms.push_back(t.nsecsElapsed() / 1e6);
+        cpu.push_back(CpuMs() - cpuStart);
     }
     std::sort(ms.begin(), ms.end());
+    std::sort(cpu.begin(), cpu.end());
+    lastCpuMs = cpu[cpu.size() / 2];
     return ms[ms.size() / 2];
 }
 
-bool Row(const char* what, double ms, qsizetype bytes)
+// One figure; the processor time is that of the Median call just before.
+bool Row(const char* what, double ms, qsizetype bytes, double cpuMs)
 {
-    std::printf("%-14s median %8.1f ms  (%.2f MB)  target <= %.0f ms %s\n", what, ms, bytes / 1e6,
-                kTargetMs, ms <= kTargetMs ? "ok" : "OVER");
+    std::printf("%-20s median %8.1f ms  cpu %8.1f ms  (%.2f MB)  target <= %.0f ms %s\n", what,
+                ms, cpuMs, bytes / 1e6, kTargetMs, ms <= kTargetMs ? "ok" : "OVER");
     return ms <= kTargetMs;
 }
 
@@ -108,6 +141,39 @@ bool SameAsExported(const std::vector<ContactRecord>& want, const ContactImport&
     return true;
 }
 
+// The readers and writers alone, on bytes in memory.
+bool InMemory(const char* label, const std::vector<ContactRecord>& contacts)
+{
+    QByteArray vcard, csv;
+    ContactImport fromVCard, fromCsv;
+    const double vcardOut = Median([&] { vcard = ContactsToVCard(contacts); });
+    const double vcardOutCpu = lastCpuMs;
+    const double vcardIn = Median([&] {
+        fromVCard = ContactImport();
+        ReadVCards(vcard, fromVCard, nullptr);
+    });
+    const double vcardInCpu = lastCpuMs;
+    const double csvOut = Median([&] { csv = ContactsToCsv(contacts); });
+    const double csvOutCpu = lastCpuMs;
+    const double csvIn = Median([&] {
+        fromCsv = ContactImport();
+        ReadContactCsv(csv, fromCsv, nullptr);
+    });
+    const double csvInCpu = lastCpuMs;
+    if (!SameAsExported(contacts, fromVCard, false) || !SameAsExported(contacts, fromCsv, true)) {
+        std::printf("an import did not give back the exported contacts\n");
+        return false;
+    }
+    const auto row = [&](const char* what, double ms, qsizetype bytes, double cpu) {
+        return Row((QByteArray(label) + what).constData(), ms, bytes, cpu);
+    };
+    bool ok = row("vCard export", vcardOut, vcard.size(), vcardOutCpu);
+    ok = row("vCard import", vcardIn, vcard.size(), vcardInCpu) && ok;
+    ok = row("CSV export", csvOut, csv.size(), csvOutCpu) && ok;
+    ok = row("CSV import", csvIn, csv.size(), csvInCpu) && ok;
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -116,26 +182,9 @@ int main(int argc, char** argv)
     const std::vector<ContactRecord> contacts = GenerateContacts();
     std::printf("%d contacts\n", kContacts);
 
-    QByteArray vcard, csv;
-    ContactImport fromVCard, fromCsv;
-    const double vcardOut = Median([&] { vcard = ContactsToVCard(contacts); });
-    const double vcardIn = Median([&] {
-        fromVCard = ContactImport();
-        ReadVCards(vcard, fromVCard, nullptr);
-    });
-    const double csvOut = Median([&] { csv = ContactsToCsv(contacts); });
-    const double csvIn = Median([&] {
-        fromCsv = ContactImport();
-        ReadContactCsv(csv, fromCsv, nullptr);
-    });
-    if (!SameAsExported(contacts, fromVCard, false) || !SameAsExported(contacts, fromCsv, true)) {
-        std::printf("an import did not give back the exported contacts\n");
-        return 1;
-    }
-    bool ok = Row("vCard export", vcardOut, vcard.size());
-    ok = Row("vCard import", vcardIn, vcard.size()) && ok;
-    ok = Row("CSV export", csvOut, csv.size()) && ok;
-    ok = Row("CSV import", csvIn, csv.size()) && ok;
+    const std::vector<ContactRecord> widest = WidestBook();
+    bool ok = InMemory("", contacts);
+    ok = InMemory("widest ", widest) && ok;
 
     // The whole command as the menu and the command line run it: the file
     // read, parsed, checked against the book for duplicates and added as one
@@ -147,23 +196,25 @@ int main(int argc, char** argv)
     SetPlatform(&quiet);
     ContactStore book;
     book.ContactFilePath = dir.filePath(QStringLiteral("chatcontacts.lis"));
-    for (const char* name : {"book.vcf", "book.csv"}) {
+    for (const char* name : {"book.vcf", "book.csv", "widest.vcf", "widest.csv"}) {
         const QString file = dir.filePath(QString::fromLatin1(name));
-        book.Contacts.assign(contacts.size() + 2, ContactRecord());
-        std::copy(contacts.begin(), contacts.end(), book.Contacts.begin() + 1);
-        book.ContactCount = int16_t(contacts.size());
+        const std::vector<ContactRecord>& table = name[0] == 'w' ? widest : contacts;
+        book.Contacts.assign(table.size() + 2, ContactRecord());
+        std::copy(table.begin(), table.end(), book.Contacts.begin() + 1);
+        book.ContactCount = int16_t(table.size());
         const double exportMs = Median([&] { ExportContacts(book, file); });
+        const double exportCpu = lastCpuMs;
         bool imported = true;
         const double importMs = Median([&] {
             book.Contacts.assign(2, ContactRecord());
             book.ContactCount = 0;
             imported = ImportContacts(book, file).status == ExchangeResult::Done && imported;
         });
-        imported = imported && book.ContactCount == int16_t(contacts.size());
+        imported = imported && book.ContactCount == int16_t(table.size());
         const qsizetype bytes = QFileInfo(file).size();
         std::printf("%s\n", name);
-        ok = Row("  export cmd", exportMs, bytes) && ok;
-        ok = Row("  import cmd", importMs, bytes) && ok && imported;
+        ok = Row("  export cmd", exportMs, bytes, exportCpu) && ok;
+        ok = Row("  import cmd", importMs, bytes, lastCpuMs) && ok && imported;
     }
     SetPlatform(nullptr);
     return ok ? 0 : 2;

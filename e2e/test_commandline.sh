@@ -55,6 +55,11 @@ cp "$dir/chatcontacts.lis" "$E2E_DIR/book.before"
 headless --import-contacts "$E2E_DIR/junk.vcf" 2>/dev/null; rc=$?
 check_eq "a file that is no address book fails" 1 "$rc"
 check "and changes nothing" cmp -s "$dir/chatcontacts.lis" "$E2E_DIR/book.before"
+printf 'BEGIN:VCARD\r\nVERSION:3.0\r\n# a comment, nothing else\r\nEND:VCARD\r\n' >"$E2E_DIR/broken.vcf"
+err=$(headless --import-contacts "$E2E_DIR/broken.vcf" 2>&1 >/dev/null); rc=$?
+check_eq "an import whose every card is broken fails" 1 "$rc"
+check "and says why" grep -q 'nothing was imported: 1 card could not be read: line 3' <<<"$err"
+check "and changes nothing either" cmp -s "$dir/chatcontacts.lis" "$E2E_DIR/book.before"
 
 # --- with the program running
 e2e_start_app || exit 1

@@ -41,8 +41,7 @@ QByteArray WithoutByteOrderMark(const QByteArray& bytes)
     return bytes;
 }
 
-bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
-               const char* what)
+bool Sink::Room(qsizetype line, const char* what)
 {
     if (m_full)
         return false;
@@ -56,31 +55,73 @@ bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
                                     .arg(QLatin1String(what)));
         return false;
     }
-    fields[ContactField::ContactID].clear();
-    qsizetype chars = 0;
-    for (const QString& f : fields)
-        chars += f.size();
+    return true;
+}
+
+bool Sink::Fits(qsizetype chars, qsizetype line, const char* what)
+{
     if (chars == 0) {
         Skip(line, qstrcmp(what, "row") == 0
                        ? QStringLiteral("the row holds none of the fields kept here (name, "
                                         "e-mail, web site, notes...)")
                        : QStringLiteral("the card holds none of the fields kept here (name, "
                                         "e-mail, web site, notes...)"));
-        return true;
+        return false;
     }
     if (chars > kMaxContactChars) {
         Skip(line, QStringLiteral("the %1 holds more text than a contact can (%2 characters)")
                        .arg(QLatin1String(what))
                        .arg(kMaxContactChars));
-        return true;
+        return false;
     }
+    return true;
+}
+
+void Sink::CountLeftOut(unsigned leftOut)
+{
+    for (int k = 0; k < int(LeftOut::Count); ++k)
+        if (leftOut & (1u << k))
+            ++m_out.leftOut[k];
+}
+
+bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
+               const char* what, unsigned leftOut)
+{
+    if (!Room(line, what))
+        return false;
+    fields[ContactField::ContactID].clear();
+    qsizetype chars = 0;
+    for (const QString& f : fields)
+        chars += f.size();
+    if (!Fits(chars, line, what))
+        return true;
     QString joined;
     joined.reserve(chars + ContactField::Count);
     for (const QString& f : fields)
         joined.append(f).append(QChar(31));
-    ContactRecord& record = m_out.contacts.emplace_back();
-    record.AssignLine(joined, QChar(31));
+    m_out.contacts.emplace_back().AssignLine(joined, QChar(31));
+    CountLeftOut(leftOut);
     return true;
+}
+
+bool Sink::AddAscii(QByteArrayView fields, qsizetype line, const char* what, unsigned leftOut)
+{
+    if (!Room(line, what))
+        return false;
+    if (!Fits(fields.size() - ContactField::Count, line, what))
+        return true;
+    ContactRecord& record = m_out.contacts.emplace_back();
+    if (!record.AssignAsciiLine(fields, char(31)))
+        record.AssignLine(QString::fromLatin1(fields), QChar(31));
+    CountLeftOut(leftOut);
+    return true;
+}
+
+void Sink::SkipLine(qsizetype line, const QString& why)
+{
+    ++m_out.skippedLines;
+    if (!why.isEmpty() && m_out.skippedLineNotes.size() < kMaxNotes)
+        m_out.skippedLineNotes.append(QStringLiteral("line %1: ").arg(line) + why);
 }
 
 bool Sink::Noting() const { return m_out.unreadable.size() < kMaxNotes; }

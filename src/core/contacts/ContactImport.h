@@ -8,12 +8,31 @@
 #include <array>
 #include <vector>
 
+// Kinds of data an address book holds that a contact has no field for.
+enum class LeftOut : int {
+    PhoneNumbers,
+    Addresses,
+    Birthdays,
+    Organisations,
+    Photos,
+    MessengerNames,
+    MoreEmails,
+    Count
+};
+
 // What reading an address-book file (vCard or CSV) gave.
 struct ContactImport {
     // The cards or rows read, in file order; their ID (field 0) is empty.
     std::vector<ContactRecord> contacts;
     // One entry per card or row skipped, "line 40: <why>".
     QStringList unreadable;
+    // Lines inside a card that were not properties and were passed over
+    // (the card itself was read), and one note for each ("line 12: <why>"),
+    // the notes bounded like the skip notes.
+    int skippedLines = 0;
+    QStringList skippedLineNotes;
+    // For each kind of LeftOut: how many of the contacts read held such data.
+    std::array<int, int(LeftOut::Count)> leftOut{};
 };
 
 // The rule for duplicates on import: the same chat name, real name and
@@ -44,13 +63,22 @@ QByteArray WithoutByteOrderMark(const QByteArray& bytes);
 class Sink {
 public:
     explicit Sink(ContactImport& out) : m_out(out) {}
-    // Adds a contact made of `fields` (field 0 is ignored). A contact that
+    // Adds a contact made of `fields` (field 0 is ignored); `leftOut` has bit
+    // k set when the card or row held data of LeftOut kind k. A contact that
     // holds none of the fields, or more text than a contact can hold, is
     // listed as skipped instead. Returns false when the table is full: the
     // reader stops there.
     bool Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
-             const char* what);
+             const char* what, unsigned leftOut = 0);
+    // The same for 82 fields of printable 7-bit text, each followed by the
+    // byte 31, field 0 empty.
+    bool AddAscii(QByteArrayView fields, qsizetype line, const char* what, unsigned leftOut);
     void Skip(qsizetype line, const QString& why);
+    // A line inside a card that was passed over while the card was read;
+    // with no `why` it is only counted.
+    void SkipLine(qsizetype line, const QString& why);
+    // The contacts added so far.
+    size_t Count() const { return m_out.contacts.size(); }
     // Whether a skip note would still be kept (not only counted): callers
     // skip building costly notes otherwise.
     bool Noting() const;
@@ -58,6 +86,12 @@ public:
     void Finish();
 
 private:
+    // False, noting why once, when the table is full.
+    bool Room(qsizetype line, const char* what);
+    // False, noting why, for a contact of no text or of too much.
+    bool Fits(qsizetype chars, qsizetype line, const char* what);
+    void CountLeftOut(unsigned leftOut);
+
     ContactImport& m_out;
     qsizetype m_leftOut = 0;
     bool m_full = false;

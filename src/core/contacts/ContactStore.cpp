@@ -119,7 +119,8 @@ private:
     ReadOnlyStep m_makeReadOnly;
 };
 
-bool WriteSample(const QString& path)
+// The one contact a first start writes.
+ContactRecord SampleContact()
 {
     ContactRecord sample;
     sample.SetField(ContactField::ContactID, QStringLiteral("CHAT0000001"));
@@ -128,7 +129,21 @@ bool WriteSample(const QString& path)
     sample.SetField(ContactField::Email, QStringLiteral("sam@example.org"));
     sample.SetField(ContactField::Website, QStringLiteral("http://www.example.org/"));
     sample.SetField(ContactField::MetAt, QStringLiteral("http://chat.example.org/"));
-    return WriteFileAtomically(path, EncodeLine(ContactToLine(sample, ContactDelimiter)) + "\r\n");
+    return sample;
+}
+
+// Whether a contact is the sample as written, whatever ID a save gave it.
+bool IsUntouchedSample(const ContactRecord& record)
+{
+    ContactRecord sample = SampleContact();
+    sample.SetField(ContactField::ContactID, record.Field(ContactField::ContactID));
+    return record == sample;
+}
+
+bool WriteSample(const QString& path)
+{
+    return WriteFileAtomically(path,
+                               EncodeLine(ContactToLine(SampleContact(), ContactDelimiter)) + "\r\n");
 }
 
 QString LineTooLong(int position)
@@ -435,32 +450,55 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
                          ReadOnlyReason;
         return result;
     }
-    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
     // Duplicates are found by a key of the three fields, folded.
     auto key = [](const ContactRecord& r) {
         return r.Field(ContactField::ChatName).toCaseFolded() + QChar(31) +
                r.Field(ContactField::RealName).toCaseFolded() + QChar(31) +
                r.Field(ContactField::Email).toCaseFolded();
     };
-    QSet<QString> known;
-    known.reserve(count + qsizetype(records.size()));
-    for (int i = 1; i <= count; ++i)
-        known.insert(key(Contacts[i]));
-    std::vector<ContactRecord> fresh;
-    for (ContactRecord& r : records) {
-        r.SetField(ContactField::ContactID, QString());
-        if (SavedLineLength(r) > kMaxLineLength) {
-            ++result.tooLong;
-            continue;
+    // The records to add when the book keeps its first `kept` contacts.
+    std::vector<size_t> take;
+    const auto choose = [&](int kept) {
+        result.duplicates = result.tooLong = 0;
+        take.clear();
+        QSet<QString> known;
+        known.reserve(kept + qsizetype(records.size()));
+        for (int i = 1; i <= kept; ++i)
+            known.insert(key(Contacts[i]));
+        for (size_t k = 0; k < records.size(); ++k) {
+            ContactRecord& r = records[k];
+            if (!r.Field(ContactField::ContactID).isEmpty()) // readers leave it empty
+                r.SetField(ContactField::ContactID, QString());
+            if (SavedLineLength(r) > kMaxLineLength) {
+                ++result.tooLong;
+                continue;
+            }
+            const QString rk = key(r);
+            if (known.contains(rk)) {
+                ++result.duplicates;
+                continue;
+            }
+            known.insert(rk);
+            take.push_back(k);
         }
-        const QString k = key(r);
-        if (known.contains(k)) {
-            ++result.duplicates;
-            continue;
+    };
+    choose(count);
+    // A fresh install takes a full book: the sample contact of the first
+    // start, untouched, gives way to an import that would not fit beside it.
+    if (count == 1 && count + qsizetype(take.size()) > kMaxLines && IsUntouchedSample(Contacts[1])) {
+        choose(0);
+        if (qsizetype(take.size()) <= kMaxLines) {
+            result.replacedSample = true;
+            count = 0;
+        } else {
+            choose(count);
         }
-        known.insert(k);
-        fresh.push_back(std::move(r));
     }
+    std::vector<ContactRecord> fresh;
+    fresh.reserve(take.size());
+    for (size_t k : take)
+        fresh.push_back(std::move(records[k]));
     if (count + qsizetype(fresh.size()) > kMaxLines) {
         result.failure = QStringLiteral("the address book would hold %1 contacts, more than the "
                                         "%2 it can hold")
@@ -474,6 +512,8 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
     }
     const bool wasUnsaved = ContactTableUnsaved();
     const int16_t oldCount = ContactCount;
+    const int16_t oldCurrent = CurrentContact;
+    const ContactRecord sample = result.replacedSample ? Contacts[1] : ContactRecord();
     try {
         Contacts.resize(size_t(count) + fresh.size() + 2);
     } catch (const std::exception&) {
@@ -483,6 +523,8 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
     std::move(fresh.begin(), fresh.end(), Contacts.begin() + count + 1);
     ContactCount = static_cast<int16_t>(count + fresh.size());
     m_unsaved = true;
+    if (result.replacedSample)
+        CurrentContact = 0; // the contact it named is gone
     if (SaveContacts()) {
         result.saved = true;
         result.added = int(fresh.size());
@@ -492,7 +534,11 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
     // Nothing changed: the table goes back to what it was.
     Contacts.resize(size_t(oldCount) + 2);
     Contacts[size_t(oldCount) + 1] = ContactRecord();
+    if (result.replacedSample)
+        Contacts[1] = sample;
     ContactCount = oldCount;
+    CurrentContact = oldCurrent;
+    result.replacedSample = false;
     m_unsaved = wasUnsaved;
     result.failure = QStringLiteral("the contact file could not be saved");
     return result;

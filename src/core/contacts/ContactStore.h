@@ -43,6 +43,7 @@ struct AddedContacts {
     int added = 0;
     int duplicates = 0;    // already in the book (or twice in the batch)
     int tooLong = 0;       // would make a line the loader refuses
+    bool replacedSample = false; // the first start's sample contact gave way
     QString failure;       // why nothing changed, when saved is false
 };
 
@@ -110,7 +111,9 @@ public:
     // Adds the contacts that are not already in the book (same chat name,
     // real name and e-mail, letter case ignored) at its end, as one change,
     // and saves. When the book cannot take them all, or the save fails, the
-    // table is left as it was and nothing is added.
+    // table is left as it was and nothing is added. A book that holds only
+    // the untouched sample contact of the first start gives it up for a
+    // batch that would not fit beside it.
     AddedContacts AddContacts(std::vector<ContactRecord> records);
     // The position of the contact with this serial number; 0 when it is no
     // longer in the table.

@@ -6,6 +6,7 @@
 #include <QStringDecoder>
 
 #include <cstring>
+#include <vector>
 
 using namespace ContactImportDetail;
 
@@ -15,7 +16,7 @@ namespace F = ContactField;
 
 // Card fields written as properties of their own besides the standard ones.
 struct ExtraProperty {
-    const char* name;
+    QByteArrayView name;
     int field;
 };
 constexpr ExtraProperty kExtraProperties[] = {
@@ -23,15 +24,16 @@ constexpr ExtraProperty kExtraProperties[] = {
     {"X-BANTERLY-WEIGHT", F::Weight}, {"X-BANTERLY-HAIR", F::Hair}, {"X-BANTERLY-EYES", F::Eyes}};
 constexpr char kReservedPrefix[] = "X-BANTERLY-FIELD-";
 
-bool IsReserved(int field)
-{
-    if (field <= F::ContactID || field >= F::Count)
-        return false;
+constexpr std::array<bool, F::Count> kReserved = [] {
+    std::array<bool, F::Count> reserved{};
+    for (int i = F::ContactID + 1; i < F::Count; ++i)
+        reserved[i] = true;
     for (int f : F::CardFields)
-        if (f == field)
-            return false;
-    return true;
-}
+        reserved[f] = false;
+    return reserved;
+}();
+
+bool IsReserved(int field) { return field > F::ContactID && field < F::Count && kReserved[field]; }
 
 // ---- writing ----
 
@@ -73,6 +75,19 @@ void AppendFolded(QByteArray& out, QByteArrayView line)
 void AppendProperty(QByteArray& out, QByteArray& scratch, QByteArrayView name,
                     QByteArrayView value)
 {
+    // Most values are short and hold nothing to escape: written as they are.
+    if (name.size() + 1 + value.size() <= kFoldAt) {
+        bool plain = true;
+        for (char c : value)
+            if (c == '\\' || c == ',' || c == ';' || c == '\n' || c == '\r') {
+                plain = false;
+                break;
+            }
+        if (plain) {
+            out.append(name).append(':').append(value).append("\r\n");
+            return;
+        }
+    }
     scratch.clear();
     scratch.append(name).append(':');
     AppendEscaped(scratch, value);
@@ -277,8 +292,8 @@ QString DecodeText(QByteArrayView bytes, QByteArrayView charset)
     return DecodeLine(bytes);
 }
 
-// The text of a value: \n, \N, \\, \, \; and \: undone, then cleaned of
-// control characters.
+// The text of a value: \n, \N, \\, \, \; \: and \" undone, then cleaned
+// of control characters.
 QString Unescaped(QStringView v)
 {
     QString out;
@@ -291,7 +306,7 @@ QString Unescaped(QStringView v)
         QChar c;
         if (next == u'n' || next == u'N')
             c = QLatin1Char('\n');
-        else if (next == u'\\' || next == u',' || next == u';' || next == u':')
+        else if (next == u'\\' || next == u',' || next == u';' || next == u':' || next == u'"')
             c = QChar(next);
         else
             continue;
@@ -301,6 +316,17 @@ QString Unescaped(QStringView v)
     }
     out.append(v.sliced(done));
     return CleanText(out);
+}
+
+// Whether a value is printable 7-bit text with nothing to unescape: its
+// text is its bytes, whatever the charset (every one the reader knows keeps
+// 7-bit text as it is).
+bool IsPlainText(QByteArrayView v)
+{
+    for (char c : v)
+        if (c < 32 || c > 126 || c == '\\')
+            return false;
+    return true;
 }
 
 // The first components of a structured value, split at semicolons that are
@@ -373,9 +399,51 @@ int TargetOf(QByteArrayView name)
     return kIgnored;
 }
 
+// Properties of data a contact has no field for, by the kind the import
+// summary names.
+struct LeftOutProperty {
+    QByteArrayView name;
+    LeftOut kind;
+};
+constexpr LeftOutProperty kLeftOutProperties[] = {
+    {"TEL", LeftOut::PhoneNumbers},     {"ADR", LeftOut::Addresses},
+    {"LABEL", LeftOut::Addresses},      {"BDAY", LeftOut::Birthdays},
+    {"ORG", LeftOut::Organisations},    {"TITLE", LeftOut::Organisations},
+    {"PHOTO", LeftOut::Photos},         {"IMPP", LeftOut::MessengerNames},
+    {"X-AIM", LeftOut::MessengerNames}, {"X-ICQ", LeftOut::MessengerNames},
+    {"X-JABBER", LeftOut::MessengerNames}, {"X-MSN", LeftOut::MessengerNames},
+    {"X-YAHOO", LeftOut::MessengerNames},  {"X-SKYPE", LeftOut::MessengerNames},
+    {"X-GTALK", LeftOut::MessengerNames},  {"X-QQ", LeftOut::MessengerNames},
+};
+
+unsigned LeftOutBit(QByteArrayView name)
+{
+    for (const LeftOutProperty& l : kLeftOutProperties)
+        if (Is(name, l.name))
+            return 1u << int(l.kind);
+    return 0;
+}
+
+// An AGENT property that opens an embedded vCard 2.1 card: its value is
+// empty (the card follows on the next lines) or the card's BEGIN line.
+enum class Agent { None, Follows, Begins };
+Agent AgentOf(const Property& p)
+{
+    if (!Is(p.name, "AGENT"))
+        return Agent::None;
+    const QByteArrayView v = Trimmed(p.value);
+    if (v.isEmpty())
+        return Agent::Follows;
+    return Is(v, "BEGIN:VCARD") ? Agent::Begins : Agent::None;
+}
+
 struct Candidate {
     QString text;
+    // Or, for printable 7-bit text, the bytes themselves in the input.
+    QByteArrayView ascii;
     int rank = kNoRank + 1;
+
+    bool IsEmpty() const { return text.isEmpty() && ascii.isEmpty(); }
 };
 
 // Takes the logical lines of a file (folds already undone) one by one.
@@ -392,11 +460,41 @@ public:
     // following lines up to a blank one.
     bool inBase64 = false;
 
-    void Line(QByteArrayView line, qsizetype number)
+    // `stable`: the line is a view of the input, which outlives the reader
+    // (not a line joined from several).
+    void Line(QByteArrayView line, qsizetype number, bool stable)
     {
+        m_stable = stable;
         Property p;
         const bool ok = ParseProperty(line, p);
-        if (ok && Is(p.name, "BEGIN") && Is(Trimmed(p.value), "VCARD")) {
+        const bool begins = ok && Is(p.name, "BEGIN") && Is(Trimmed(p.value), "VCARD");
+        const bool ends = ok && Is(p.name, "END") && Is(Trimmed(p.value), "VCARD");
+        const bool agentFollows = m_agentFollows;
+        m_agentFollows = false;
+        if (ok && p.encoding == Encoding::Base64)
+            inBase64 = true;
+        if (m_nested > 0) {
+            // Inside a card embedded in the contact's card (vCard 2.1 AGENT):
+            // it belongs to the contact and is not a contact of its own.
+            if (ends) {
+                --m_nested;
+            } else if (begins && agentFollows) {
+                ++m_nested;
+            } else if (begins) {
+                m_nested = 0; // the contact's card never ended
+                Line(line, number, stable);
+            } else if (ok) {
+                const Agent agent = AgentOf(p);
+                m_agentFollows = agent == Agent::Follows;
+                m_nested += agent == Agent::Begins ? 1 : 0;
+            }
+            return;
+        }
+        if (begins) {
+            if (m_inCard && agentFollows) {
+                m_nested = 1;
+                return;
+            }
             if (m_inCard)
                 m_sink.Skip(m_begin, m_sink.Noting()
                                          ? QStringLiteral("the card has no END:VCARD (another "
@@ -408,20 +506,28 @@ public:
         }
         if (!m_inCard)
             return;
-        if (ok && Is(p.name, "END") && Is(Trimmed(p.value), "VCARD")) {
+        if (ends) {
             End();
             return;
         }
-        if (ok && p.encoding == Encoding::Base64)
-            inBase64 = true;
         if (ok && Is(p.name, "VERSION"))
             m_version21 = Trimmed(p.value) == "2.1";
         if (m_faultLine != 0)
             return;
         if (!ok) {
-            Fault(number, QStringLiteral("not a vCard property line"));
+            // One line that is no property (a comment, a name no standard
+            // allows, junk) costs that line, not the card.
+            SkipLine(number, QStringLiteral("not a vCard property line: ") + Shortened(line));
             return;
         }
+        if (const Agent agent = AgentOf(p); agent != Agent::None) {
+            m_agentFollows = agent == Agent::Follows;
+            m_nested = agent == Agent::Begins ? 1 : 0;
+            return;
+        }
+        m_leftOut |= LeftOutBit(p.name);
+        if (Is(p.name, "EMAIL") && ++m_emails > 1)
+            m_leftOut |= 1u << int(LeftOut::MoreEmails);
         if (p.encoding != Encoding::Base64)
             Take(p, number);
     }
@@ -442,6 +548,12 @@ private:
         m_begin = number;
         m_faultLine = 0;
         m_version21 = false;
+        m_nested = 0;
+        m_agentFollows = false;
+        m_leftOut = 0;
+        m_emails = 0;
+        m_skipped.clear();
+        m_skippedUnnoted = 0;
         if (m_taken) {
             for (Candidate& c : m_fields)
                 c = Candidate();
@@ -456,6 +568,35 @@ private:
         m_fault = why;
     }
 
+    static QString Shortened(QByteArrayView line)
+    {
+        constexpr qsizetype kShown = 40;
+        QString shown = CleanText(DecodeLine(line.first(std::min(line.size(), kShown))));
+        if (line.size() > kShown)
+            shown += QStringLiteral("…");
+        return QLatin1Char('"') + shown + QLatin1Char('"');
+    }
+
+    // The lines passed over in the card being read: reported once the card
+    // is kept; a card not kept is reported by its first one.
+    void SkipLine(qsizetype number, const QString& why)
+    {
+        if (m_skipped.size() < kMaxSkippedPerCard)
+            m_skipped.emplace_back(number, why);
+        else
+            ++m_skippedUnnoted;
+    }
+
+    // A card that lost lines is kept only while it still says who the
+    // contact is.
+    bool StillAContact(const std::array<QString, F::Count>& fields) const
+    {
+        for (int f : {F::RealName, F::ChatName, F::Email, F::Notes})
+            if (!fields[f].isEmpty())
+                return true;
+        return false;
+    }
+
     void End()
     {
         m_inCard = false;
@@ -464,19 +605,70 @@ private:
             return;
         }
         if (!m_taken) { // nothing to gather: only the skip note
-            if (!m_sink.Add(m_noFields, m_begin, "card"))
+            if (!m_skipped.empty())
+                m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
+            else if (!m_sink.Add(m_noFields, m_begin, "card"))
                 m_stopped = true;
             return;
         }
+        if (EndAscii())
+            return;
         std::array<QString, F::Count> fields;
         for (int i = 0; i < F::Count; ++i)
-            fields[i] = std::move(m_fields[i].text);
+            fields[i] = m_fields[i].text.isEmpty() ? QString::fromLatin1(m_fields[i].ascii)
+                                                   : std::move(m_fields[i].text);
         if (fields[F::RealName].isEmpty())
             fields[F::RealName] = std::move(m_name.text);
         if (fields[F::Sex].isEmpty())
             fields[F::Sex] = std::move(m_gender.text);
-        if (!m_sink.Add(fields, m_begin, "card"))
+        if (!m_skipped.empty() && !StillAContact(fields)) {
+            m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
+            return;
+        }
+        const size_t before = m_sink.Count();
+        if (!m_sink.Add(fields, m_begin, "card", m_leftOut))
             m_stopped = true;
+        Added(before);
+    }
+
+    // A card of printable 7-bit text only, the common case, goes into the
+    // table without being decoded. False when the card is not one.
+    bool EndAscii()
+    {
+        for (const Candidate& c : m_fields)
+            if (!c.text.isEmpty())
+                return false;
+        if ((m_fields[F::RealName].IsEmpty() && !m_name.text.isEmpty()) ||
+            (m_fields[F::Sex].IsEmpty() && !m_gender.text.isEmpty()))
+            return false;
+        if (!m_skipped.empty()) {
+            bool contact = false;
+            for (int f : {F::RealName, F::ChatName, F::Email, F::Notes})
+                contact = contact || !m_fields[f].IsEmpty();
+            if (!contact) {
+                m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
+                return true;
+            }
+        }
+        m_asciiLine.clear();
+        for (const Candidate& c : m_fields)
+            m_asciiLine.append(c.ascii).append(char(31));
+        const size_t before = m_sink.Count();
+        if (!m_sink.AddAscii(m_asciiLine, m_begin, "card", m_leftOut))
+            m_stopped = true;
+        Added(before);
+        return true;
+    }
+
+    // The lines skipped in a card that went into the table are counted.
+    void Added(size_t before)
+    {
+        if (m_sink.Count() == before)
+            return;
+        for (const auto& [number, why] : m_skipped)
+            m_sink.SkipLine(number, why);
+        for (int k = 0; k < m_skippedUnnoted; ++k)
+            m_sink.SkipLine(0, QString());
     }
 
     void Take(const Property& p, qsizetype number)
@@ -492,6 +684,14 @@ private:
             return;
         if (p.value.size() > kMaxValueBytes) {
             Fault(number, QStringLiteral("a value longer than a contact can hold"));
+            return;
+        }
+        if (target >= 0 && p.encoding == Encoding::Plain && IsPlainText(p.value)) {
+            if (!p.value.isEmpty()) {
+                c = m_stable ? Candidate{QString(), p.value, p.rank}
+                             : Candidate{QString::fromLatin1(p.value), {}, p.rank};
+                m_taken = true;
+            }
             return;
         }
         const QString value =
@@ -512,12 +712,15 @@ private:
                 text = Unescaped(parts[0]).trimmed();
                 if (text.isEmpty())
                     text = Unescaped(parts[1]).trimmed();
+                // A mail program's default for "not given" is no value.
+                if (text.compare(QLatin1String("Unspecified"), Qt::CaseInsensitive) == 0)
+                    text.clear();
             } else if (parts[0] == u"vnd.android.cursor.item/nickname") {
                 text = Unescaped(parts[1]);
             }
         }
         if (!text.isEmpty()) {
-            c = Candidate{std::move(text), p.rank};
+            c = Candidate{std::move(text), {}, p.rank};
             m_taken = true;
         }
     }
@@ -535,7 +738,29 @@ private:
     Candidate m_gender;
     bool m_taken = false; // a candidate above holds a value
     std::array<QString, F::Count> m_noFields;
+    int m_nested = 0;           // depth inside embedded (AGENT) cards
+    bool m_agentFollows = false; // the line before was an AGENT with no value
+    unsigned m_leftOut = 0;     // LeftOut bits of the card being read
+    int m_emails = 0;
+    static constexpr size_t kMaxSkippedPerCard = 50;
+    std::vector<std::pair<qsizetype, QString>> m_skipped;
+    int m_skippedUnnoted = 0;
+    bool m_stable = false;
+    QByteArray m_asciiLine;
 };
+
+// The length of the line end at p: CR LF, LF, CR alone, or CR CR LF (what
+// one phone maker's exports end every line with); 0 at the end of the bytes.
+qsizetype LineEndAt(const char* p, qsizetype left)
+{
+    if (left == 0)
+        return 0;
+    if (p[0] == '\r' && left > 1 && p[1] == '\n')
+        return 2;
+    if (p[0] == '\r' && left > 2 && p[1] == '\r' && p[2] == '\n')
+        return 3;
+    return 1;
+}
 
 bool IsBase64Line(QByteArrayView line)
 {
@@ -556,8 +781,16 @@ bool IsQuotedPrintable(QByteArrayView line)
 
 QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
 {
+    static const std::array<QByteArray, F::Count> reservedNames = [] {
+        std::array<QByteArray, F::Count> names;
+        for (int i = 0; i < F::Count; ++i)
+            if (IsReserved(i))
+                names[i] = kReservedPrefix + QByteArray::number(i).rightJustified(2, '0');
+        return names;
+    }();
     QByteArray out;
-    out.reserve(qsizetype(contacts.size()) * 700);
+    // Room for what the first contacts take, a little more for the rest.
+    constexpr size_t kSampled = 64;
     QByteArray line;
     QByteArray scratch;
     std::array<QByteArrayView, F::Count> f;
@@ -586,10 +819,10 @@ QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
             optional(e.name, e.field);
         for (int i = 1; i < F::Count; ++i)
             if (IsReserved(i) && !f[i].isEmpty())
-                AppendProperty(out, scratch,
-                               kReservedPrefix + QByteArray::number(i).rightJustified(2, '0'),
-                               f[i]);
+                AppendProperty(out, scratch, reservedNames[i], f[i]);
         out.append("END:VCARD\r\n");
+        if (size_t(&c - contacts.data()) + 1 == kSampled && contacts.size() > kSampled)
+            out.reserve(out.size() / qsizetype(kSampled) * qsizetype(contacts.size()) * 9 / 8);
     }
     return out;
 }
@@ -633,7 +866,7 @@ bool ReadVCards(const QByteArray& raw, ContactImport& out, QString* error)
     };
     const auto flush = [&] {
         if (have)
-            reader.Line(text(), logicalNumber);
+            reader.Line(text(), logicalNumber, !isJoined);
         have = false;
         isJoined = false;
         quotedPrintable = -1;
@@ -646,8 +879,7 @@ bool ReadVCards(const QByteArray& raw, ContactImport& out, QString* error)
         const QByteArrayView line(p + pos, end - pos);
         ++number;
         pos = end;
-        if (pos < n)
-            pos += (p[pos] == '\r' && pos + 1 < n && p[pos + 1] == '\n') ? 2 : 1;
+        pos += LineEndAt(p + pos, n - pos);
 
         if (have && softBreak(line)) {
             append(line, true);

@@ -3,6 +3,7 @@
 #include "core/contacts/ContactCsv.h"
 #include "core/contacts/ContactStore.h"
 #include "core/contacts/VCard.h"
+#include "core/files/ErrorLog.h"
 #include "core/files/ListFiles.h"
 #include "core/platform/AtomicFile.h"
 
@@ -91,6 +92,43 @@ QString Count(int n, const char* one, const char* many)
     return QString::number(n) + QLatin1Char(' ') + QString::fromLatin1(n == 1 ? one : many);
 }
 
+// "phone numbers of 3 contacts and addresses of 1 were not kept: ..." for
+// the kinds of data the contacts read held and the book has no field for.
+QString LeftOutText(const std::array<int, int(LeftOut::Count)>& counts)
+{
+    static const char* const kinds[] = {"phone numbers", "addresses", "birthdays",
+                                        "organisations", "photos", "messenger names",
+                                        "further e-mail addresses"};
+    static_assert(std::size(kinds) == size_t(LeftOut::Count));
+    QStringList parts;
+    for (int k = 0; k < int(LeftOut::Count); ++k) {
+        if (counts[k] == 0)
+            continue;
+        parts.append(QString::fromLatin1(kinds[k]) + QStringLiteral(" of ") +
+                     (parts.isEmpty() ? Count(counts[k], "contact", "contacts")
+                                      : QString::number(counts[k])));
+    }
+    if (parts.isEmpty())
+        return QString();
+    QString text = parts.takeLast();
+    if (!parts.isEmpty())
+        text = parts.join(QStringLiteral(", ")) + QStringLiteral(" and ") + text;
+    return text + QStringLiteral(" were not kept: the book has no place for them");
+}
+
+// The log names every card and line an import passed over.
+void LogPassedOver(const QString& fileName, const ContactImport& read)
+{
+    const QString head = QStringLiteral("Import of ") + Shown(fileName) + QStringLiteral(": ");
+    for (const QString& note : read.unreadable)
+        LogError(head + QStringLiteral("not read, ") + note);
+    for (const QString& note : read.skippedLineNotes)
+        LogError(head + QStringLiteral("skipped ") + note);
+    if (read.skippedLines > read.skippedLineNotes.size())
+        LogError(head + QStringLiteral("%1 more lines skipped")
+                            .arg(read.skippedLines - read.skippedLineNotes.size()));
+}
+
 } // namespace
 
 bool IsContactExchangeFile(const QString& fileName) { return FormatOf(fileName) != Format::Unknown; }
@@ -143,23 +181,38 @@ ExchangeResult ImportContacts(ContactStore& book, const QString& fileName)
         return Fail(ExchangeResult::Failed, Shown(fileName) +
                                                 QStringLiteral(" holds no address book: ") + error);
     const int unreadable = int(read.unreadable.size());
+    LogPassedOver(fileName, read);
     const AddedContacts added = book.AddContacts(std::move(read.contacts));
     if (!added.saved)
         return Fail(ExchangeResult::Failed, QStringLiteral("nothing was imported: ") + added.failure);
+    QString unread;
+    if (unreadable > 0) {
+        const bool cards = format == Format::VCard;
+        unread = QStringLiteral("%1 not be read: ")
+                     .arg(Count(unreadable, cards ? "card" : "row", cards ? "cards" : "rows") +
+                          QStringLiteral(" could"));
+        unread += read.unreadable.first();
+        if (unreadable > 1)
+            unread += QStringLiteral("; …");
+    }
+    // Every card broken and nothing taken: the import failed.
+    if (added.added == 0 && unreadable > 0)
+        return Fail(ExchangeResult::Failed, QStringLiteral("nothing was imported: ") + unread);
     QString summary = QStringLiteral("Imported ") + Count(added.added, "contact", "contacts");
+    if (added.replacedSample)
+        summary += QStringLiteral(" in place of the sample contact");
     if (added.duplicates > 0)
         summary += QStringLiteral(", skipped %1 already in the book").arg(added.duplicates);
     if (added.tooLong > 0)
         summary += QStringLiteral(", skipped %1 too long for a contact").arg(added.tooLong);
-    if (unreadable > 0) {
-        const char* item = format == Format::VCard ? "card" : "row";
-        summary += QStringLiteral(", %1 %2 not be read: ")
-                       .arg(Count(unreadable, item, format == Format::VCard ? "cards" : "rows"),
-                            QStringLiteral("could"));
-        summary += read.unreadable.first();
-        if (unreadable > 1)
-            summary += QStringLiteral("; …");
-    }
+    if (!unread.isEmpty())
+        summary += QStringLiteral(", ") + unread;
+    if (read.skippedLines > 0)
+        summary += QStringLiteral(", ") + Count(read.skippedLines, "line was", "lines were") +
+                   QStringLiteral(" skipped");
+    const QString leftOut = LeftOutText(read.leftOut);
+    if (!leftOut.isEmpty())
+        summary += QStringLiteral("; ") + leftOut;
     return Done(summary + QLatin1Char('.'));
 }
 

@@ -1,4 +1,6 @@
 #include "core/contacts/ContactStore.h"
+#include "core/contacts/VCard.h"
+#include "core/exchange/Exchange.h"
 #include "core/files/Backups.h"
 #include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
@@ -716,6 +718,80 @@ private slots:
             QCOMPARE(r.Field(18).size(), i % 997);
         }
         QVERIFY(!book->ReadOnly);
+    }
+
+    // A fresh install takes a full book: the sample contact of the first
+    // start gives way to it, but only while nobody has touched the sample;
+    // an edited sample is a contact like any other and the import is refused.
+    void aFreshInstallTakesAFullBookButNeverAnEditedSample()
+    {
+        std::vector<ContactRecord> full(MaxContacts);
+        for (int i = 0; i < MaxContacts; ++i)
+            full[i].SetField(ContactField::ChatName, QStringLiteral("c%1").arg(i));
+        folder->Write(QStringLiteral("full.vcf"), ContactsToVCard(full));
+        const QString vcf = folder->File(QStringLiteral("full.vcf"));
+
+        book->LoadContacts(); // the first start writes the sample
+        book->SaveContacts(); // which a save renumbers, untouched
+        book->Contacts[1].SetField(ContactField::Notes, QStringLiteral("my own note"));
+        const QByteArray edited = ContactToLine(book->Contacts[1], ContactDelimiter).toUtf8();
+        QVERIFY(book->SaveContacts());
+        ExchangeResult r = ImportContacts(*book, vcf);
+        QCOMPARE(r.status, ExchangeResult::Failed);
+        QCOMPARE(book->ContactCount, int16_t(1));
+        QCOMPARE(FileBytes(), edited + "\r\n");
+
+        QFile::remove(path);
+        book->LoadContacts();
+        r = ImportContacts(*book, vcf);
+        QCOMPARE(r.status, ExchangeResult::Done);
+        QCOMPARE(r.summary, QStringLiteral("Imported 32699 contacts in place of the sample contact."));
+        QCOMPARE(book->ContactCount, MaxContacts);
+        QCOMPARE(book->Contacts[1].Field(ContactField::ChatName), QStringLiteral("c0"));
+        QCOMPARE(FileLines(FileBytes()).size(), int(MaxContacts));
+        QVERIFY(!FileBytes().contains("Programmer"));
+
+        // A batch that fits beside the sample leaves it where it is.
+        QFile::remove(path);
+        book->LoadContacts();
+        full.resize(10);
+        folder->Write(QStringLiteral("ten.vcf"), ContactsToVCard(full));
+        r = ImportContacts(*book, folder->File(QStringLiteral("ten.vcf")));
+        QCOMPARE(r.summary, QStringLiteral("Imported 10 contacts."));
+        QCOMPARE(book->Contacts[1].Field(ContactField::ChatName), QStringLiteral("Programmer"));
+    }
+
+    // What an import passed over is named: skipped lines in the summary and
+    // each in the log, the kinds of data the book has no place for; a file
+    // whose every card is broken is a failed import.
+    void importSaysWhatItPassedOver()
+    {
+        Load(Lines(1));
+        folder->Write(QStringLiteral("phone.vcf"),
+                      "BEGIN:VCARD\r\r\nVERSION:2.1\r\r\nN:Berg;Anna\r\r\n"
+                      "X-messaging/twitter-All:@anna\r\r\n# comment\r\r\n"
+                      "TEL;CELL:+46 70 1\r\r\nADR;HOME:;;Gatan 1;Lund;;;\r\r\nEND:VCARD\r\r\n"
+                      "BEGIN:VCARD\r\r\nVERSION:2.1\r\r\nFN:Bo\r\r\nTEL:1\r\r\nEND:VCARD\r\r\n");
+        ExchangeResult r = ImportContacts(*book, folder->File(QStringLiteral("phone.vcf")));
+        QCOMPARE(r.status, ExchangeResult::Done);
+        QCOMPARE(r.summary, QStringLiteral("Imported 2 contacts, 2 lines were skipped; phone "
+                                           "numbers of 2 contacts and addresses of 1 were not "
+                                           "kept: the book has no place for them."));
+        const QByteArray log = folder->Read(QStringLiteral("banterly.log"));
+        QVERIFY2(log.contains("phone.vcf: skipped line 4: not a vCard property line: "
+                              "\"X-messaging/twitter-All:@anna\""),
+                 log.constData());
+        QVERIFY(log.contains("phone.vcf: skipped line 5: "));
+
+        const QByteArray before = FileBytes();
+        folder->Write(QStringLiteral("broken.vcf"),
+                      "BEGIN:VCARD\r\nVERSION:3.0\r\n# only this\r\nEND:VCARD\r\n"
+                      "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Cut off\r\n");
+        r = ImportContacts(*book, folder->File(QStringLiteral("broken.vcf")));
+        QCOMPARE(r.status, ExchangeResult::Failed);
+        QVERIFY2(r.error.startsWith("nothing was imported: 2 cards could not be read: line 3: "),
+                 qPrintable(r.error));
+        QCOMPARE(FileBytes(), before);
     }
 
     void limitsCountCharactersNotBytes()
