@@ -60,7 +60,8 @@ bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
     qsizetype chars = 0;
     for (const QString& f : fields)
         chars += f.size();
-    if (chars == 0) {
+    // A card with nothing but its UID holds nothing kept here either.
+    if (chars == fields[ContactField::Identity].size()) {
         Skip(line, qstrcmp(what, "row") == 0
                        ? QStringLiteral("the row holds none of the fields kept here (name, "
                                         "e-mail, web site, notes...)")

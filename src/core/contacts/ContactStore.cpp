@@ -1,5 +1,6 @@
 #include "core/contacts/ContactStore.h"
 
+#include "core/contacts/ContactIdentity.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Platform.h"
@@ -299,6 +300,9 @@ void ContactStore::LoadContacts()
     } catch (const std::exception&) {
         MakeReadOnly(ReadError(OutOfMemory()));
     }
+    // Contacts of an older file get their identity in memory; the next save
+    // writes it.
+    GiveIdentities(std::span(table).subspan(1));
     table.emplace_back(); // the spare slot
     Contacts = std::move(table);
     ContactCount = static_cast<int16_t>(Contacts.size() - 2);
@@ -323,6 +327,8 @@ bool ContactStore::SaveContacts()
                                                 int(Contacts.size()) - 1});
             for (int i = 1; i <= numbered; ++i)
                 Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
+            const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+            GiveIdentities(std::span(Contacts).subspan(1, size_t(std::max(count, 0))));
             AtomicWriter file(path, PreviousVersion::Keep);
             reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {
@@ -400,6 +406,8 @@ bool ContactStore::AddContact()
     // A new contact, not a leftover copy of a deleted one.
     Contacts[CurrentContact] = ContactRecord();
     ClearCurrentContact();
+    Contacts[CurrentContact].SetField(ContactField::Identity, NewContactIdentity());
+    Contacts[CurrentContact].SetField(ContactField::ChangedAt, ChangeStamp(platform().Now()));
     m_unsaved = true;
     emit contactAdded(CurrentContact);
     return true;
@@ -443,12 +451,23 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
                r.Field(ContactField::Email).toCaseFolded();
     };
     QSet<QString> known;
+    QSet<QString> identities;
     known.reserve(count + qsizetype(records.size()));
-    for (int i = 1; i <= count; ++i)
+    identities.reserve(count + qsizetype(records.size()));
+    for (int i = 1; i <= count; ++i) {
         known.insert(key(Contacts[i]));
+        identities.insert(Contacts[i].Field(ContactField::Identity));
+    }
+    const QString stamp = ChangeStamp(platform().Now());
     std::vector<ContactRecord> fresh;
     for (ContactRecord& r : records) {
         r.SetField(ContactField::ContactID, QString());
+        // An identity read back from an export is kept while no contact of
+        // the book holds it; a contact is never given another's.
+        const QString identity = r.Field(ContactField::Identity);
+        if (identity.isEmpty() || identities.contains(identity))
+            r.SetField(ContactField::Identity, NewContactIdentity());
+        r.SetField(ContactField::ChangedAt, stamp);
         if (SavedLineLength(r) > kMaxLineLength) {
             ++result.tooLong;
             continue;
@@ -459,6 +478,7 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
             continue;
         }
         known.insert(k);
+        identities.insert(r.Field(ContactField::Identity));
         fresh.push_back(std::move(r));
     }
     if (count + qsizetype(fresh.size()) > kMaxLines) {
@@ -550,6 +570,7 @@ CardWrite ContactStore::WriteCardToContact(quint64 serial, const CardTexts& text
         updated.SetField(ContactField::CardFields[i], StripControlChars(texts[i]));
     if (updated == record)
         return CardWrite::Unchanged;
+    updated.SetField(ContactField::ChangedAt, ChangeStamp(platform().Now()));
     if (SavedLineLength(updated) > kMaxLineLength)
         return CardWrite::TooLong;
     record = std::move(updated);

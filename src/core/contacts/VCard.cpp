@@ -23,9 +23,11 @@ constexpr ExtraProperty kExtraProperties[] = {
     {"X-BANTERLY-WEIGHT", F::Weight}, {"X-BANTERLY-HAIR", F::Hair}, {"X-BANTERLY-EYES", F::Eyes}};
 constexpr char kReservedPrefix[] = "X-BANTERLY-FIELD-";
 
+// A reserved field written as X-BANTERLY-FIELD-nn (the identity is the UID,
+// the change time is not exported).
 bool IsReserved(int field)
 {
-    if (field <= F::ContactID || field >= F::Count)
+    if (field <= F::ChangedAt || field >= F::Count)
         return false;
     for (int f : F::CardFields)
         if (f == field)
@@ -345,6 +347,8 @@ int TargetOf(QByteArrayView name)
     case 'E':
         return Is(name, "EMAIL") ? F::Email : kIgnored;
     case 'U':
+        if (Is(name, "UID"))
+            return F::Identity;
         return Is(name, "URL") ? F::Website : kIgnored;
     case 'G':
         return Is(name, "GENDER") ? kGender : kIgnored;
@@ -582,6 +586,7 @@ QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
         optional("URL", F::Website);
         optional("NOTE", F::Notes);
         optional("X-GENDER", F::Sex);
+        optional("UID", F::Identity);
         for (const ExtraProperty& e : kExtraProperties)
             optional(e.name, e.field);
         for (int i = 1; i < F::Count; ++i)
