@@ -1,12 +1,15 @@
 #include "core/contacts/ContactStore.h"
 
+#include "core/contacts/BookMerge.h"
 #include "core/contacts/ContactIdentity.h"
+#include "core/files/Backups.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Platform.h"
 #include "core/platform/TextCodec.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -308,7 +311,97 @@ void ContactStore::LoadContacts()
     ContactCount = static_cast<int16_t>(Contacts.size() - 2);
     CurrentContact = std::min(CurrentContact, ContactCount);
     m_unsaved = false;
+    RememberAgreed();
     emit contactsReloaded();
+}
+
+void ContactStore::RememberAgreed()
+{
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    m_agreed.assign(Contacts.begin() + 1, Contacts.begin() + 1 + std::max(count, 0));
+}
+
+void ContactStore::CurrentByIdentity(const QString& identity)
+{
+    int position = 0;
+    for (int i = 1; !identity.isEmpty() && i <= ContactCount && position == 0; ++i)
+        if (Contacts[i].FieldBytes(ContactField::Identity) == identity.toUtf8())
+            position = i;
+    CurrentContact = static_cast<int16_t>(position);
+}
+
+void ContactStore::TakeOutsideChange()
+{
+    const QString current = CurrentContact >= 1 && CurrentContact <= ContactCount
+                                ? Contacts[CurrentContact].Field(ContactField::Identity)
+                                : QString();
+    if (!m_unsaved) {
+        LoadContacts();
+        CurrentByIdentity(current);
+        emit currentContactChanged(CurrentContact);
+        return;
+    }
+    std::vector<ContactRecord> theirs(1);
+    QFile file(ContactFilePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        emit problem(ReadError(file.errorString()));
+        return;
+    }
+    ReadContactFile(file, theirs);
+    RememberDataFile(ContactFilePath);
+    if (ReadOnly)
+        return;  // told; this table stays unsaved, the file is never written over
+    GiveIdentities(std::span(theirs).subspan(1));
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    const std::span<const ContactRecord> mine(Contacts.data() + 1, size_t(std::max(count, 0)));
+    MergedBook merged = MergeBooks(m_agreed, mine, std::span(theirs).subspan(1));
+    if (merged.contacts.size() > size_t(kMaxLines)) {
+        emit problem(QStringLiteral("The contacts changed by another program could not be merged "
+                                    "with the ones changed here: together they are more than %1.")
+                         .arg(kMaxLines));
+        return;
+    }
+    // The values the merge did not keep stay in versions: this table's in
+    // one written now, the new file's in the file itself, kept before the
+    // save replaces it.
+    const QDateTime now = platform().Now();
+    const auto when = [](const QDateTime& t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); };
+    const auto loses = [&](bool mineSide) {
+        return std::any_of(merged.conflicts.begin(), merged.conflicts.end(),
+                           [&](const FieldConflict& c) { return c.otherIsMine == mineSide; });
+    };
+    if (loses(true)) {
+        QByteArray bytes;
+        for (const ContactRecord& r : mine) {
+            r.AppendUtf8Line(bytes, kFileDelimiter);
+            bytes.append("\r\n");
+        }
+        QString versionPath;
+        for (int sequence = 1; versionPath.isEmpty() || QFileInfo::exists(versionPath); ++sequence)
+            versionPath = BackupFileName(ContactFilePath, now, sequence);
+        if (!QDir().mkpath(BackupFolderFor(ContactFilePath)) ||
+            !WriteFileAtomically(versionPath, bytes)) {
+            emit problem(QStringLiteral("The contacts changed here were not merged with the ones "
+                                        "changed by another program: they could not be kept in ") +
+                         versionPath);
+            return;
+        }
+    }
+    if (loses(false) && KeepBackup(ContactFilePath, now).isEmpty()) {
+        emit problem(QStringLiteral("The contacts changed by another program were not merged "
+                                    "with the ones changed here: the file could not be kept in ") +
+                     BackupFolderFor(ContactFilePath));
+        return;
+    }
+    merged.contacts.insert(merged.contacts.begin(), ContactRecord());
+    merged.contacts.emplace_back();
+    Contacts = std::move(merged.contacts);
+    ContactCount = static_cast<int16_t>(Contacts.size() - 2);
+    CurrentByIdentity(current);
+    emit contactsReloaded();
+    emit currentContactChanged(CurrentContact);
+    if (SaveContacts() && !merged.conflicts.isEmpty())
+        emit problem(ConflictMessage(merged.conflicts, when(now), when(now)));
 }
 
 bool ContactStore::SaveContacts()
@@ -337,6 +430,7 @@ bool ContactStore::SaveContacts()
     }
     if (reason.isEmpty()) {
         m_unsaved = false;
+        RememberAgreed();
         emit saved();
         return true;
     }

@@ -126,6 +126,15 @@ public:
     QString ContactListLine(int position) const;
     // Makes the contact at a position (0: none) the current one.
     void SetCurrentContact(int position);
+    // The file was replaced by another program (a sync program bringing the
+    // other machine's book). With nothing unsaved the table is read anew.
+    // Otherwise the new file and this table are merged (MergeBooks; the base
+    // is the book as this copy last read or wrote it) and the merged table
+    // is saved once, unless it is the new file as it stands. The current
+    // contact stays the same contact, by identity (0 when it is gone). A
+    // field set differently on both sides is told through problem(); the
+    // value not kept stays in a version in backups/.
+    void TakeOutsideChange();
 
 signals:
     // The whole table is new: loaded from the file, or a batch added at its end.
@@ -151,5 +160,11 @@ private:
     QString WriteTable(AtomicWriter& file) const;
     void ReadContactFile(QFile& file, std::vector<ContactRecord>& table);
 
+    void RememberAgreed();
+    void CurrentByIdentity(const QString& identity);
+
     bool m_unsaved = false;
+    // The contacts as this copy last read or wrote the file: what both
+    // copies of a synced book last agreed on.
+    std::vector<ContactRecord> m_agreed;
 };

@@ -1,6 +1,12 @@
 #include "core/contacts/BookMerge.h"
+#include "core/contacts/ContactStore.h"
+#include "core/files/Backups.h"
 #include "core/phrases/PhraseMerge.h"
+#include "support/FakeSystem.h"
+#include "support/TestFolder.h"
 
+#include <QFileInfo>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <map>
@@ -152,6 +158,76 @@ private slots:
         const MergedBook merged = MergeBooks(base, mine, back);
         QVERIFY(merged.sameAsMine);
         QVERIFY(merged.conflicts.isEmpty());
+    }
+
+    // The other machine's book lands while this copy holds an unsaved
+    // change: both machines' changes end in the file, written once, and the
+    // card's contact stays the same one although it moved.
+    void aBookReplacedFromOutsideIsMergedWithTheUnsavedTable()
+    {
+        FakeSystem fake;
+        TestFolder folder;
+        const QString path = folder.File(QStringLiteral("chatcontacts.lis"));
+        const auto write = [&](const std::vector<ContactRecord>& book) {
+            QByteArray bytes;
+            for (const ContactRecord& r : book) {
+                r.AppendUtf8Line(bytes, char(31));
+                bytes.append("\r\n");
+            }
+            folder.Write(QStringLiteral("chatcontacts.lis"), bytes);
+        };
+        write(base);
+        ContactStore book;
+        book.ContactFilePath = path;
+        book.LoadContacts();
+        QSignalSpy problems(&book, &ContactStore::problem);
+        QSignalSpy saves(&book, &ContactStore::saved);
+
+        // Here: Bob's e-mail (later) and Cy's age; Cy is on the card.
+        Edit(book.Contacts[2], F::Email, "bob@work", T2);
+        Edit(book.Contacts[3], F::Age, "44", T1);
+        book.CurrentContact = 3;
+        book.AddContact();  // marks the table unsaved, as a card edit does
+        book.Contacts[4].SetField(F::ChatName, "Dee");
+        book.CurrentContact = 3;
+        // There: Ann deleted, Bob's e-mail (earlier) and notes.
+        std::vector<ContactRecord> theirs = base;
+        theirs.erase(theirs.begin());
+        Edit(theirs[0], F::Email, "bob@home", T1);
+        Edit(theirs[0], F::Notes, "met twice", T1);
+        write(theirs);
+
+        book.TakeOutsideChange();
+        QCOMPARE(saves.size(), 1);
+        QVERIFY(!book.ContactTableUnsaved());
+        QCOMPARE(book.ContactCount, int16_t(3));
+        QCOMPARE(book.Contacts[1].Field(F::Email), QStringLiteral("bob@work"));
+        QCOMPARE(book.Contacts[1].Field(F::Notes), QStringLiteral("met twice"));
+        QCOMPARE(book.Contacts[2].Field(F::Age), QStringLiteral("44"));
+        QCOMPARE(book.Contacts[3].Field(F::ChatName), QStringLiteral("Dee"));
+        QCOMPARE(book.CurrentContact, int16_t(2));  // still Cy
+        const QString file = QString::fromUtf8(folder.Read(QStringLiteral("chatcontacts.lis")));
+        QVERIFY(file.contains("bob@work") && file.contains("met twice") && file.contains("Dee"));
+        QVERIFY(!file.contains("Ann"));
+        // The other machine's e-mail is told of and kept in a version.
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(problems[0][0].toString().startsWith("Bob's e-mail was changed on both machines"));
+        bool kept = false;
+        for (const BackupVersion& v : ListBackups(path)) {
+            QFile f(v.path);
+            kept |= f.open(QIODevice::ReadOnly) && f.readAll().contains("bob@home");
+        }
+        QVERIFY(kept);
+
+        // The merged book comes back from the other machine unchanged but
+        // for the IDs: read, never written again.
+        const QByteArray merged = folder.Read(QStringLiteral("chatcontacts.lis"));
+        folder.Write(QStringLiteral("chatcontacts.lis"),
+                     QByteArray(merged).replace("CHAT127", "CHAT128"));
+        book.TakeOutsideChange();
+        QCOMPARE(saves.size(), 1);
+        QCOMPARE(book.CurrentContact, int16_t(2));
+        QCOMPARE(book.Contacts[2].Field(F::ContactID), QStringLiteral("CHAT128002"));
     }
 
     void phrasesAddedKeptOnceRemovedRemovedThisSidesOrderFirst()
