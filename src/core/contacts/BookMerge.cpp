@@ -15,7 +15,8 @@ Index ByIdentity(std::span<const ContactRecord> book)
     Index index;
     index.reserve(qsizetype(book.size()));
     for (const ContactRecord& r : book)
-        index.insert(r.FieldBytes(F::Identity), &r);
+        if (!r.FieldBytes(F::Identity).isEmpty())
+            index.insert(r.FieldBytes(F::Identity), &r);
     return index;
 }
 
@@ -116,9 +117,15 @@ MergedBook MergeBooks(std::span<const ContactRecord> base, std::span<const Conta
             out.contacts.push_back(m);  // added here, or changed here and deleted there
         }
     }
+    // A contact too long to take an identity pairs up by its fields alone.
+    const auto inMineWithout = [&](const ContactRecord& t) {
+        return std::any_of(mine.begin(), mine.end(), [&](const ContactRecord& m) {
+            return m.FieldBytes(F::Identity).isEmpty() && m.SameContent(t);
+        });
+    };
     for (const ContactRecord& t : theirs) {
         const QByteArrayView id = t.FieldBytes(F::Identity);
-        if (inMine.contains(id))
+        if (id.isEmpty() ? inMineWithout(t) : inMine.contains(id))
             continue;
         const ContactRecord* b = inBase.value(id);
         if (!b || !b->SameContent(t))

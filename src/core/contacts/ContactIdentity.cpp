@@ -11,6 +11,9 @@ namespace {
 // The name space of identities derived from a contact's fields.
 const QUuid kDerivedNamespace(QStringLiteral("{6a0f5e1c-3b7d-4c52-9f0e-b1d2c3a4e5f6}"));
 
+// A UUID as text.
+constexpr qsizetype kIdentityChars = 36;
+
 QString DerivedIdentity(const ContactRecord& record, int occurrence)
 {
     QByteArray key = record.ContentBytes().toByteArray();
@@ -27,7 +30,7 @@ QString ChangeStamp(const QDateTime& when)
     return when.toUTC().toString(Qt::ISODateWithMs);
 }
 
-int GiveIdentities(std::span<ContactRecord> contacts)
+int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
 {
     // Views into the records that keep theirs, and into `given`.
     QSet<QByteArrayView> taken;
@@ -43,8 +46,15 @@ int GiveIdentities(std::span<ContactRecord> contacts)
     if (without.empty())
         return 0;
     std::deque<QByteArray> given;
+    int changed = 0;
     // Identical contacts take the next free occurrence, in file order.
     for (ContactRecord* r : without) {
+        const qsizetype held = r->FieldBytes(ContactField::Identity).size();
+        if (!r->LineFits(maxLineLength - kIdentityChars + held)) {
+            r->SetField(ContactField::Identity, QString());
+            continue;
+        }
+        ++changed;
         for (int occurrence = 0;; ++occurrence) {
             const QString id = DerivedIdentity(*r, occurrence);
             QByteArray bytes = id.toUtf8();
@@ -55,5 +65,5 @@ int GiveIdentities(std::span<ContactRecord> contacts)
             }
         }
     }
-    return int(without.size());
+    return changed;
 }

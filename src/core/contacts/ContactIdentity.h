@@ -18,6 +18,8 @@ QString NewContactIdentity();
 // The text ChangedAt holds for a change made at `when`.
 QString ChangeStamp(const QDateTime& when);
 // Gives every contact without an identity, and every contact whose identity
-// an earlier one already holds, one derived from its fields. Returns how many
+// an earlier one already holds, one derived from its fields, unless its line
+// would then be longer than `maxLineLength` characters (such a contact stays
+// without one, so that the book can still be saved). Returns how many
 // contacts it changed.
-int GiveIdentities(std::span<ContactRecord> contacts);
+int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength);

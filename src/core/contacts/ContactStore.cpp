@@ -278,6 +278,12 @@ QString ContactStore::WriteTable(AtomicWriter& file) const
 
 void ContactStore::LoadContacts()
 {
+    ReadTable();
+    emit contactsReloaded();
+}
+
+void ContactStore::ReadTable()
+{
     ReadOnly = false;
     ReadOnlyReason.clear();
     const QString path = ContactFilePath;
@@ -305,14 +311,13 @@ void ContactStore::LoadContacts()
     }
     // Contacts of an older file get their identity in memory; the next save
     // writes it.
-    GiveIdentities(std::span(table).subspan(1));
+    GiveIdentities(std::span(table).subspan(1), kMaxLineLength);
     table.emplace_back(); // the spare slot
     Contacts = std::move(table);
     ContactCount = static_cast<int16_t>(Contacts.size() - 2);
     CurrentContact = std::min(CurrentContact, ContactCount);
     m_unsaved = false;
     RememberAgreed();
-    emit contactsReloaded();
 }
 
 void ContactStore::RememberAgreed()
@@ -321,24 +326,29 @@ void ContactStore::RememberAgreed()
     m_agreed.assign(Contacts.begin() + 1, Contacts.begin() + 1 + std::max(count, 0));
 }
 
-void ContactStore::CurrentByIdentity(const QString& identity)
+// The contact with this identity becomes current again; when it is gone,
+// the contact now at its old position, or the last one, as after a deletion.
+void ContactStore::CurrentByIdentity(const QString& identity, int oldPosition)
 {
-    int position = 0;
-    for (int i = 1; !identity.isEmpty() && i <= ContactCount && position == 0; ++i)
-        if (Contacts[i].FieldBytes(ContactField::Identity) == identity.toUtf8())
-            position = i;
-    CurrentContact = static_cast<int16_t>(position);
+    const QByteArray wanted = identity.toUtf8();
+    for (int i = 1; !identity.isEmpty() && i <= ContactCount; ++i)
+        if (Contacts[i].FieldBytes(ContactField::Identity) == wanted) {
+            CurrentContact = static_cast<int16_t>(i);
+            return;
+        }
+    CurrentContact = static_cast<int16_t>(std::min<int>(oldPosition, ContactCount));
 }
 
 void ContactStore::TakeOutsideChange()
 {
-    const QString current = CurrentContact >= 1 && CurrentContact <= ContactCount
-                                ? Contacts[CurrentContact].Field(ContactField::Identity)
+    const int position = CurrentContact;
+    const QString current = position >= 1 && position <= ContactCount
+                                ? Contacts[position].Field(ContactField::Identity)
                                 : QString();
     if (!m_unsaved) {
-        LoadContacts();
-        CurrentByIdentity(current);
-        emit currentContactChanged(CurrentContact);
+        ReadTable();
+        CurrentByIdentity(current, position);
+        emit contactsReloaded();
         return;
     }
     std::vector<ContactRecord> theirs(1);
@@ -351,7 +361,7 @@ void ContactStore::TakeOutsideChange()
     RememberDataFile(ContactFilePath);
     if (ReadOnly)
         return;  // told; this table stays unsaved, the file is never written over
-    GiveIdentities(std::span(theirs).subspan(1));
+    GiveIdentities(std::span(theirs).subspan(1), kMaxLineLength);
     const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
     const std::span<const ContactRecord> mine(Contacts.data() + 1, size_t(std::max(count, 0)));
     MergedBook merged = MergeBooks(m_agreed, mine, std::span(theirs).subspan(1));
@@ -397,9 +407,8 @@ void ContactStore::TakeOutsideChange()
     merged.contacts.emplace_back();
     Contacts = std::move(merged.contacts);
     ContactCount = static_cast<int16_t>(Contacts.size() - 2);
-    CurrentByIdentity(current);
+    CurrentByIdentity(current, position);
     emit contactsReloaded();
-    emit currentContactChanged(CurrentContact);
     if (SaveContacts() && !merged.conflicts.isEmpty())
         emit problem(ConflictMessage(merged.conflicts, when(now), when(now)));
 }
@@ -421,7 +430,8 @@ bool ContactStore::SaveContacts()
             for (int i = 1; i <= numbered; ++i)
                 Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
             const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
-            GiveIdentities(std::span(Contacts).subspan(1, size_t(std::max(count, 0))));
+            GiveIdentities(std::span(Contacts).subspan(1, size_t(std::max(count, 0))),
+                           kMaxLineLength);
             AtomicWriter file(path, PreviousVersion::Keep);
             reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {
@@ -521,11 +531,21 @@ namespace {
 // The longest ID a save gives ("CHAT" + month + day + three digits).
 constexpr qsizetype kLongestSavedId = 11;
 
-// A record's line length once a save has renumbered its ID.
+// An identity the program gives and a change time, in characters.
+constexpr qsizetype kIdentityLength = 36;
+constexpr qsizetype kChangedAtLength = 24;
+
+// A record's line length once a save has renumbered its ID and the record
+// holds an identity and a change time.
 qsizetype SavedLineLength(const ContactRecord& record)
 {
-    const qsizetype id = CharacterCount(record.Field(ContactField::ContactID));
-    return record.LineLength() - id + std::max(id, kLongestSavedId);
+    const auto grown = [&](int field, qsizetype longest) {
+        const qsizetype n = CharacterCount(record.Field(field));
+        return std::max(n, longest) - n;
+    };
+    return record.LineLength() + grown(ContactField::ContactID, kLongestSavedId) +
+           grown(ContactField::Identity, kIdentityLength) +
+           grown(ContactField::ChangedAt, kChangedAtLength);
 }
 } // namespace
 

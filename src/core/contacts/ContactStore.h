@@ -131,7 +131,8 @@ public:
     // Otherwise the new file and this table are merged (MergeBooks; the base
     // is the book as this copy last read or wrote it) and the merged table
     // is saved once, unless it is the new file as it stands. The current
-    // contact stays the same contact, by identity (0 when it is gone). A
+    // contact stays the same contact, by identity (when it is gone, the one
+    // now at its position, as after a deletion). A
     // field set differently on both sides is told through problem(); the
     // value not kept stays in a version in backups/.
     void TakeOutsideChange();
@@ -160,8 +161,10 @@ private:
     QString WriteTable(AtomicWriter& file) const;
     void ReadContactFile(QFile& file, std::vector<ContactRecord>& table);
 
+    // LoadContacts without announcing it.
+    void ReadTable();
     void RememberAgreed();
-    void CurrentByIdentity(const QString& identity);
+    void CurrentByIdentity(const QString& identity, int oldPosition);
 
     bool m_unsaved = false;
     // The contacts as this copy last read or wrote the file: what both

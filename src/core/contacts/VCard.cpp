@@ -23,11 +23,10 @@ constexpr ExtraProperty kExtraProperties[] = {
     {"X-BANTERLY-WEIGHT", F::Weight}, {"X-BANTERLY-HAIR", F::Hair}, {"X-BANTERLY-EYES", F::Eyes}};
 constexpr char kReservedPrefix[] = "X-BANTERLY-FIELD-";
 
-// A reserved field written as X-BANTERLY-FIELD-nn (the identity is the UID,
-// the change time is not exported).
+// A reserved field written as X-BANTERLY-FIELD-nn (the identity is the UID).
 bool IsReserved(int field)
 {
-    if (field <= F::ChangedAt || field >= F::Count)
+    if (field <= F::Identity || field >= F::Count)
         return false;
     for (int f : F::CardFields)
         if (f == field)

@@ -13,8 +13,8 @@
 // site as URL, notes as NOTE, sex as X-GENDER, the other card fields as
 // X-BANTERLY-MET-AT, -AGE, -HEIGHT, -WEIGHT, -HAIR and -EYES, and every
 // reserved field that is not empty as X-BANTERLY-FIELD-nn, the identity as
-// UID (read back on import unless the book already holds it). The ID and the
-// change time are not written.
+// UID (read back on import unless the book already holds it). The ID is not
+// written.
 QByteArray ContactsToVCard(std::span<const ContactRecord> contacts);
 
 // Reads vCard 2.1, 3.0 and 4.0 cards (folded lines, quoted-printable with a
