@@ -36,8 +36,12 @@ std::vector<ContactRecord> Changed(const std::vector<ContactRecord>& base, int o
         if ((i + offset) % 100 == 7)
             continue;  // deleted
         ContactRecord r = base[i];
-        if ((i + offset) % 20 == 3 || i % 100 == 50) {
+        if ((i + offset) % 20 == 3) {
             r.SetField(field, r.Field(field) + QStringLiteral(" changed %1").arg(offset));
+            r.SetField(F::ChangedAt, stamp);
+        }
+        if (i % 100 == 50) {  // the same field on both sides
+            r.SetField(F::Website, QStringLiteral("http://example.org/%1").arg(offset));
             r.SetField(F::ChangedAt, stamp);
         }
         side.push_back(std::move(r));

@@ -1,24 +1,62 @@
 #include "core/contacts/ContactIdentity.h"
 
 #include <QSet>
+#include <QtEndian>
 #include <QUuid>
 
+#include <cstring>
 #include <deque>
 #include <vector>
 
 namespace {
 
-// The name space of identities derived from a contact's fields.
-const QUuid kDerivedNamespace(QStringLiteral("{6a0f5e1c-3b7d-4c52-9f0e-b1d2c3a4e5f6}"));
-
 // A UUID as text.
 constexpr qsizetype kIdentityChars = 36;
 
+// A 64-bit hash taken eight bytes at a time, with a given start: the same
+// on every machine and in every version of the program, which a hash of the
+// library's need not be.
+quint64 Mix(quint64 h)
+{
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdull;
+    h ^= h >> 33;
+    h *= 0xc4ceb9fe1a85ec53ull;
+    return h ^ (h >> 33);
+}
+
+quint64 Hash64(QByteArrayView bytes, quint64 hash)
+{
+    const char* p = bytes.data();
+    qsizetype n = bytes.size();
+    hash ^= quint64(n) * 0x9e3779b97f4a7c15ull;
+    for (; n >= 8; p += 8, n -= 8) {
+        quint64 w;
+        std::memcpy(&w, p, 8);
+        hash = (hash ^ qFromLittleEndian(w)) * 0x100000001b3ull;
+        hash ^= hash >> 29;
+    }
+    quint64 tail = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        tail |= quint64(static_cast<unsigned char>(p[i])) << (8 * i);
+    return Mix(hash ^ tail);
+}
+
+// An identity made of the fields after ChangedAt and the occurrence, written
+// like a UUID (version 8, "defined by the maker").
 QString DerivedIdentity(const ContactRecord& record, int occurrence)
 {
-    QByteArray key = record.ContentBytes().toByteArray();
-    key.append(QByteArray::number(occurrence));
-    return QUuid::createUuidV5(kDerivedNamespace, key).toString(QUuid::WithoutBraces);
+    const QByteArrayView content = record.ContentBytes();
+    const quint64 high = Mix(Hash64(content, 0xcbf29ce484222325ull) + quint64(occurrence));
+    const quint64 low = Mix(Hash64(content, 0x84222325cbf29ce4ull) ^ high);
+    QByteArray raw(16, Qt::Uninitialized);
+    for (int i = 0; i < 8; ++i) {
+        raw[i] = char(high >> (56 - 8 * i));
+        raw[8 + i] = char(low >> (56 - 8 * i));
+    }
+    raw[6] = char((raw[6] & 0x0f) | 0x80);
+    raw[8] = char((raw[8] & 0x3f) | 0x80);
+    return QUuid::fromRfc4122(raw).toString(QUuid::WithoutBraces);
 }
 
 } // namespace

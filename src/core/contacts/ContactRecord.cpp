@@ -213,7 +213,7 @@ void ContactRecord::SetField(int index, const QString& text)
     QByteArray next;
     next.reserve(m_split - (e - b) + utf8.size());
     next.append(m_data.constData(), b).append(utf8).append(m_data.constData() + e, m_split - e);
-    SetText(next);
+    SetText(std::move(next));
 }
 
 void ContactRecord::Clear()
@@ -222,15 +222,14 @@ void ContactRecord::Clear()
     m_split = ContactField::Count;
 }
 
-void ContactRecord::SetText(QByteArrayView text)
+void ContactRecord::SetText(QByteArray text)
 {
     const qsizetype n = text.size();
     m_split = n;
-    if (IsSevenBit(text, kEnd)) {
-        m_data = text.toByteArray();
+    const bool sevenBit = IsSevenBit(text, kEnd);
+    m_data = std::move(text);
+    if (sevenBit)
         return;
-    }
-    m_data = text.toByteArray();
     const auto [from, to] = Unsearched();
     QByteArray joined = QByteArrayView(m_data).first(from).toByteArray();
     joined.append(QByteArrayView(m_data).sliced(to));
@@ -238,7 +237,7 @@ void ContactRecord::SetText(QByteArrayView text)
     const QByteArray search = QString::fromUtf8(joined).toUpper().toUtf8();
     QByteArray data;
     data.reserve(n + search.size());
-    data.append(text).append(search);
+    data.append(m_data).append(search);
     m_data = std::move(data);
 }
 
@@ -266,7 +265,7 @@ void ContactRecord::AssignLine(QStringView line, QChar delimiter)
         text.append(used.sliced(start).toUtf8());
     }
     text.append(ContactField::Count - found, kEnd);
-    SetText(text);
+    SetText(std::move(text));
 }
 
 bool ContactRecord::AssignAsciiLine(QByteArrayView line, char delimiter)

@@ -100,7 +100,7 @@ private:
     // to the end of ChangedAt's.
     std::pair<qsizetype, qsizetype> Unsearched() const;
     // Takes a new text (82 fields, each followed by 0xFF).
-    void SetText(QByteArrayView text);
+    void SetText(QByteArray text);
 
     // One allocation per record: the text, then, only when the text is not
     // all 7-bit, its search line.

@@ -430,8 +430,13 @@ bool ContactStore::SaveContacts()
             for (int i = 1; i <= numbered; ++i)
                 Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
             const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
-            GiveIdentities(std::span(Contacts).subspan(1, size_t(std::max(count, 0))),
-                           kMaxLineLength);
+            // Contacts put into the table by other means than the book's own
+            // (which give one) get their identity now.
+            const auto table = std::span(Contacts).subspan(1, size_t(std::max(count, 0)));
+            if (std::any_of(table.begin(), table.end(), [](const ContactRecord& r) {
+                    return r.FieldBytes(ContactField::Identity).isEmpty();
+                }))
+                GiveIdentities(table, kMaxLineLength);
             AtomicWriter file(path, PreviousVersion::Keep);
             reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {

@@ -362,6 +362,13 @@ private slots:
         Load(QByteArray());
         QCOMPARE(book->AddContacts(read.contacts).added, 1);
         QCOMPARE(book->Contacts[1].Field(F::Identity), ids[0]);
+
+        // An older contact with no room left for an identity goes without
+        // one rather than make the book unsavable.
+        Load(Line({{18, QByteArray(32767 - 82 - 11 - 20, 'n')}}));
+        QVERIFY(!book->ReadOnly);
+        QVERIFY(book->SaveContacts());
+        QCOMPARE(book->Contacts[1].Field(F::Identity), QString());
     }
 
     void lineFormatRoundTripsEveryField()
