@@ -58,9 +58,10 @@ bool Sink::Room(qsizetype line, const char* what)
     return true;
 }
 
-bool Sink::Fits(qsizetype chars, qsizetype line, const char* what)
+bool Sink::Fits(qsizetype chars, qsizetype identityChars, qsizetype line, const char* what)
 {
-    if (chars == 0) {
+    // A card with nothing but its UID holds nothing kept here either.
+    if (chars == identityChars) {
         Skip(line, qstrcmp(what, "row") == 0
                        ? QStringLiteral("the row holds none of the fields kept here (name, "
                                         "e-mail, web site, notes...)")
@@ -93,7 +94,7 @@ bool Sink::Add(std::array<QString, ContactField::Count>& fields, qsizetype line,
     qsizetype chars = 0;
     for (const QString& f : fields)
         chars += f.size();
-    if (!Fits(chars, line, what))
+    if (!Fits(chars, fields[ContactField::Identity].size(), line, what))
         return true;
     QString joined;
     joined.reserve(chars + ContactField::Count);
@@ -108,7 +109,10 @@ bool Sink::AddAscii(QByteArrayView fields, qsizetype line, const char* what, uns
 {
     if (!Room(line, what))
         return false;
-    if (!Fits(fields.size() - ContactField::Count, line, what))
+    const qsizetype identityStart = fields.indexOf(char(31)) + 1;
+    const qsizetype identityChars =
+        qMax<qsizetype>(0, fields.indexOf(char(31), identityStart) - identityStart);
+    if (!Fits(fields.size() - ContactField::Count, identityChars, line, what))
         return true;
     ContactRecord& record = m_out.contacts.emplace_back();
     if (!record.AssignAsciiLine(fields, char(31)))

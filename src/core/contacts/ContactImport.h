@@ -89,7 +89,7 @@ private:
     // False, noting why once, when the table is full.
     bool Room(qsizetype line, const char* what);
     // False, noting why, for a contact of no text or of too much.
-    bool Fits(qsizetype chars, qsizetype line, const char* what);
+    bool Fits(qsizetype chars, qsizetype identityChars, qsizetype line, const char* what);
     void CountLeftOut(unsigned leftOut);
 
     ContactImport& m_out;

@@ -95,6 +95,44 @@ inline bool FoldedMatchAt(const char* text, qsizetype i, QByteArrayView needle)
     return true;
 }
 
+// Whether n bytes of 7-bit record text, folded as the search line has them,
+// hold the needle.
+bool FoldedContains(const char* text, qsizetype n, QByteArrayView needle)
+{
+    if (needle.size() > n)
+        return false;
+    const qsizetype starts = n - needle.size() + 1; // possible start positions
+    const char first = needle[0];
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    const __m128i end = _mm_set1_epi8(kEnd);
+    const __m128i space = _mm_set1_epi8(' ');
+    const __m128i beforeA = _mm_set1_epi8('a' - 1);
+    const __m128i afterZ = _mm_set1_epi8('z' + 1);
+    const __m128i caseBit = _mm_set1_epi8(0x20);
+    const __m128i wanted = _mm_set1_epi8(first);
+    for (; i + 16 <= starts; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
+        // 0xFF is negative as a signed byte, so it never counts as a letter.
+        const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmplt_epi8(v, afterZ));
+        const __m128i upper = _mm_sub_epi8(v, _mm_and_si128(lower, caseBit));
+        const __m128i ends = _mm_cmpeq_epi8(v, end);
+        const __m128i folded =
+            _mm_or_si128(_mm_andnot_si128(ends, upper), _mm_and_si128(ends, space));
+        unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(folded, wanted)));
+        while (hits) {
+            if (FoldedMatchAt(text, i + __builtin_ctz(hits), needle))
+                return true;
+            hits &= hits - 1;
+        }
+    }
+#endif
+    for (; i < starts; ++i)
+        if (Folded(text[i]) == first && FoldedMatchAt(text, i, needle))
+            return true;
+    return false;
+}
+
 } // namespace
 
 ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Count)
@@ -124,6 +162,38 @@ std::pair<qsizetype, qsizetype> ContactRecord::Span(int index) const
     return {p - base, e - base};
 }
 
+std::pair<qsizetype, qsizetype> ContactRecord::Unsearched() const
+{
+    return {Span(ContactField::Identity).first, Span(ContactField::ChangedAt).second + 1};
+}
+
+QByteArrayView ContactRecord::FieldBytes(int index) const
+{
+    if (index < 0 || index >= ContactField::Count)
+        return QByteArrayView();
+    const auto [b, e] = Span(index);
+    return QByteArrayView(m_data).sliced(b, e - b);
+}
+
+std::array<QByteArrayView, ContactField::Count> ContactRecord::AllFieldBytes() const
+{
+    std::array<QByteArrayView, ContactField::Count> fields;
+    const char* p = m_data.constData();
+    const char* end = p + m_split;
+    for (QByteArrayView& f : fields) {
+        const char* e = static_cast<const char*>(std::memchr(p, kEnd, end - p));
+        f = QByteArrayView(p, e - p);
+        p = e + 1;
+    }
+    return fields;
+}
+
+bool ContactRecord::SameContent(const ContactRecord& other) const
+{
+    return ContentBytes() == other.ContentBytes() &&
+           FieldBytes(ContactField::Identity) == other.FieldBytes(ContactField::Identity);
+}
+
 QString ContactRecord::Field(int index) const
 {
     if (index < 0 || index >= ContactField::Count)
@@ -143,7 +213,7 @@ void ContactRecord::SetField(int index, const QString& text)
     QByteArray next;
     next.reserve(m_split - (e - b) + utf8.size());
     next.append(m_data.constData(), b).append(utf8).append(m_data.constData() + e, m_split - e);
-    SetText(next);
+    SetText(std::move(next));
 }
 
 void ContactRecord::Clear()
@@ -152,20 +222,22 @@ void ContactRecord::Clear()
     m_split = ContactField::Count;
 }
 
-void ContactRecord::SetText(QByteArrayView text)
+void ContactRecord::SetText(QByteArray text)
 {
     const qsizetype n = text.size();
     m_split = n;
-    if (IsSevenBit(text, kEnd)) {
-        m_data = text.toByteArray();
+    const bool sevenBit = IsSevenBit(text, kEnd);
+    m_data = std::move(text);
+    if (sevenBit)
         return;
-    }
-    QByteArray joined = text.toByteArray();
+    const auto [from, to] = Unsearched();
+    QByteArray joined = QByteArrayView(m_data).first(from).toByteArray();
+    joined.append(QByteArrayView(m_data).sliced(to));
     joined.replace(kEnd, ' ');
     const QByteArray search = QString::fromUtf8(joined).toUpper().toUtf8();
     QByteArray data;
     data.reserve(n + search.size());
-    data.append(text).append(search);
+    data.append(m_data).append(search);
     m_data = std::move(data);
 }
 
@@ -193,7 +265,7 @@ void ContactRecord::AssignLine(QStringView line, QChar delimiter)
         text.append(used.sliced(start).toUtf8());
     }
     text.append(ContactField::Count - found, kEnd);
-    SetText(text);
+    SetText(std::move(text));
 }
 
 bool ContactRecord::AssignAsciiLine(QByteArrayView line, char delimiter)
@@ -227,39 +299,11 @@ bool ContactRecord::SearchLineContains(QByteArrayView needle, bool needleIs7Bit)
         return memmem(line.data(), size_t(line.size()), needle.data(), size_t(needle.size()));
     }
     // A 7-bit record upper-cases to 7-bit text only.
-    if (needle.isEmpty() || !needleIs7Bit || needle.size() > m_split)
+    if (needle.isEmpty() || !needleIs7Bit)
         return needle.isEmpty();
+    const auto [from, to] = Unsearched();
     const char* text = m_data.constData();
-    const qsizetype starts = m_split - needle.size() + 1; // possible start positions
-    const char first = needle[0];
-    qsizetype i = 0;
-#if defined(__SSE2__)
-    const __m128i end = _mm_set1_epi8(kEnd);
-    const __m128i space = _mm_set1_epi8(' ');
-    const __m128i beforeA = _mm_set1_epi8('a' - 1);
-    const __m128i afterZ = _mm_set1_epi8('z' + 1);
-    const __m128i caseBit = _mm_set1_epi8(0x20);
-    const __m128i wanted = _mm_set1_epi8(first);
-    for (; i + 16 <= starts; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text + i));
-        // 0xFF is negative as a signed byte, so it never counts as a letter.
-        const __m128i lower = _mm_and_si128(_mm_cmpgt_epi8(v, beforeA), _mm_cmplt_epi8(v, afterZ));
-        const __m128i upper = _mm_sub_epi8(v, _mm_and_si128(lower, caseBit));
-        const __m128i ends = _mm_cmpeq_epi8(v, end);
-        const __m128i folded =
-            _mm_or_si128(_mm_andnot_si128(ends, upper), _mm_and_si128(ends, space));
-        unsigned hits = unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(folded, wanted)));
-        while (hits) {
-            if (FoldedMatchAt(text, i + __builtin_ctz(hits), needle))
-                return true;
-            hits &= hits - 1;
-        }
-    }
-#endif
-    for (; i < starts; ++i)
-        if (Folded(text[i]) == first && FoldedMatchAt(text, i, needle))
-            return true;
-    return false;
+    return FoldedContains(text, from, needle) || FoldedContains(text + to, m_split - to, needle);
 }
 
 void ContactRecord::AppendUtf8Line(QByteArray& out, char delimiter) const

@@ -8,10 +8,16 @@
 #include <array>
 
 // The fields of a contact that have a meaning; every other field of the 82 is
-// reserved: read from the file, written back unchanged and searched.
+// reserved: read from the file, written back unchanged and searched. Older
+// copies of the program keep Identity and ChangedAt as reserved fields.
 namespace ContactField {
 enum : int {
     ContactID = 0,
+    // Written by the program, never shown or searched: the contact's identity
+    // (the same on every machine, never given to another contact) and the
+    // time of its last change (UTC, "2026-12-09T22:05:09.123Z").
+    Identity = 1,
+    ChangedAt = 2,
     Notes = 18,
     ChatName = 24,
     Sex = 25,
@@ -58,6 +64,14 @@ public:
     // Whether that number is at most `limit`, cheaply for short lines.
     bool LineFits(qsizetype limit) const { return m_split <= limit || LineLength() <= limit; }
     bool operator==(const ContactRecord& other) const { return Text() == other.Text(); }
+    // The UTF-8 bytes of field 0 to 81, without a copy.
+    QByteArrayView FieldBytes(int index) const;
+    // The same for all 82 fields at once.
+    std::array<QByteArrayView, ContactField::Count> AllFieldBytes() const;
+    // The fields after ChangedAt, each followed by the byte 0xFF.
+    QByteArrayView ContentBytes() const { return Text().sliced(Unsearched().second); }
+    // Whether every field but the ID and the change time is the same.
+    bool SameContent(const ContactRecord& other) const;
 
     // Reads a line: field k is the text between delimiter k and k + 1; text
     // after the 82nd delimiter is ignored and missing fields are empty.
@@ -73,8 +87,8 @@ public:
     void AppendText(QByteArray& out) const { out.append(Text()); }
     static void EndsToDelimiter(char* p, qsizetype n, char delimiter);
 
-    // Whether the search line (all fields upper-cased, each followed by a
-    // space) contains `needle`, which is upper-cased UTF-8 and not empty;
+    // Whether the search line (all fields but Identity and ChangedAt
+    // upper-cased, each followed by a space) contains `needle`, which is upper-cased UTF-8 and not empty;
     // `needleIs7Bit` tells whether all its bytes are below 0x80.
     bool SearchLineContains(QByteArrayView needle, bool needleIs7Bit) const;
 
@@ -82,8 +96,11 @@ private:
     QByteArrayView Text() const { return QByteArrayView(m_data).first(m_split); }
     // Byte range [begin, end) of a field inside the text.
     std::pair<qsizetype, qsizetype> Span(int index) const;
+    // Where the fields a search skips lie: from the end of the ID's end byte
+    // to the end of ChangedAt's.
+    std::pair<qsizetype, qsizetype> Unsearched() const;
     // Takes a new text (82 fields, each followed by 0xFF).
-    void SetText(QByteArrayView text);
+    void SetText(QByteArray text);
 
     // One allocation per record: the text, then, only when the text is not
     // all 7-bit, its search line.

@@ -1,11 +1,15 @@
 #include "core/contacts/ContactStore.h"
 
+#include "core/contacts/BookMerge.h"
+#include "core/contacts/ContactIdentity.h"
+#include "core/files/Backups.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Platform.h"
 #include "core/platform/TextCodec.h"
 
 #include <QDate>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
@@ -135,8 +139,11 @@ ContactRecord SampleContact()
 // Whether a contact is the sample as written, whatever ID a save gave it.
 bool IsUntouchedSample(const ContactRecord& record)
 {
+    // The number, the identity and the change stamp are given to every
+    // contact; the sample is untouched while the rest is as written.
     ContactRecord sample = SampleContact();
-    sample.SetField(ContactField::ContactID, record.Field(ContactField::ContactID));
+    for (int field : {ContactField::ContactID, ContactField::Identity, ContactField::ChangedAt})
+        sample.SetField(field, record.Field(field));
     return record == sample;
 }
 
@@ -289,6 +296,12 @@ QString ContactStore::WriteTable(AtomicWriter& file) const
 
 void ContactStore::LoadContacts()
 {
+    ReadTable();
+    emit contactsReloaded();
+}
+
+void ContactStore::ReadTable()
+{
     ReadOnly = false;
     ReadOnlyReason.clear();
     const QString path = ContactFilePath;
@@ -314,12 +327,108 @@ void ContactStore::LoadContacts()
     } catch (const std::exception&) {
         MakeReadOnly(ReadError(OutOfMemory()));
     }
+    // Contacts of an older file get their identity in memory; the next save
+    // writes it.
+    GiveIdentities(std::span(table).subspan(1), kMaxLineLength);
     table.emplace_back(); // the spare slot
     Contacts = std::move(table);
     ContactCount = static_cast<int16_t>(Contacts.size() - 2);
     CurrentContact = std::min(CurrentContact, ContactCount);
     m_unsaved = false;
+    RememberAgreed();
+}
+
+void ContactStore::RememberAgreed()
+{
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    m_agreed.assign(Contacts.begin() + 1, Contacts.begin() + 1 + std::max(count, 0));
+}
+
+// The contact with this identity becomes current again; when it is gone,
+// the contact now at its old position, or the last one, as after a deletion.
+void ContactStore::CurrentByIdentity(const QString& identity, int oldPosition)
+{
+    const QByteArray wanted = identity.toUtf8();
+    for (int i = 1; !identity.isEmpty() && i <= ContactCount; ++i)
+        if (Contacts[i].FieldBytes(ContactField::Identity) == wanted) {
+            CurrentContact = static_cast<int16_t>(i);
+            return;
+        }
+    CurrentContact = static_cast<int16_t>(std::min<int>(oldPosition, ContactCount));
+}
+
+void ContactStore::TakeOutsideChange()
+{
+    const int position = CurrentContact;
+    const QString current = position >= 1 && position <= ContactCount
+                                ? Contacts[position].Field(ContactField::Identity)
+                                : QString();
+    if (!m_unsaved) {
+        ReadTable();
+        CurrentByIdentity(current, position);
+        emit contactsReloaded();
+        return;
+    }
+    std::vector<ContactRecord> theirs(1);
+    QFile file(ContactFilePath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        emit problem(ReadError(file.errorString()));
+        return;
+    }
+    ReadContactFile(file, theirs);
+    RememberDataFile(ContactFilePath);
+    if (ReadOnly)
+        return;  // told; this table stays unsaved, the file is never written over
+    GiveIdentities(std::span(theirs).subspan(1), kMaxLineLength);
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    const std::span<const ContactRecord> mine(Contacts.data() + 1, size_t(std::max(count, 0)));
+    MergedBook merged = MergeBooks(m_agreed, mine, std::span(theirs).subspan(1));
+    if (merged.contacts.size() > size_t(kMaxLines)) {
+        emit problem(QStringLiteral("The contacts changed by another program could not be merged "
+                                    "with the ones changed here: together they are more than %1.")
+                         .arg(kMaxLines));
+        return;
+    }
+    // The values the merge did not keep stay in versions: this table's in
+    // one written now, the new file's in the file itself, kept before the
+    // save replaces it.
+    const QDateTime now = platform().Now();
+    const auto when = [](const QDateTime& t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); };
+    const auto loses = [&](bool mineSide) {
+        return std::any_of(merged.conflicts.begin(), merged.conflicts.end(),
+                           [&](const FieldConflict& c) { return c.otherIsMine == mineSide; });
+    };
+    if (loses(true)) {
+        QByteArray bytes;
+        for (const ContactRecord& r : mine) {
+            r.AppendUtf8Line(bytes, kFileDelimiter);
+            bytes.append("\r\n");
+        }
+        QString versionPath;
+        for (int sequence = 1; versionPath.isEmpty() || QFileInfo::exists(versionPath); ++sequence)
+            versionPath = BackupFileName(ContactFilePath, now, sequence);
+        if (!QDir().mkpath(BackupFolderFor(ContactFilePath)) ||
+            !WriteFileAtomically(versionPath, bytes)) {
+            emit problem(QStringLiteral("The contacts changed here were not merged with the ones "
+                                        "changed by another program: they could not be kept in ") +
+                         versionPath);
+            return;
+        }
+    }
+    if (loses(false) && KeepBackup(ContactFilePath, now).isEmpty()) {
+        emit problem(QStringLiteral("The contacts changed by another program were not merged "
+                                    "with the ones changed here: the file could not be kept in ") +
+                     BackupFolderFor(ContactFilePath));
+        return;
+    }
+    merged.contacts.insert(merged.contacts.begin(), ContactRecord());
+    merged.contacts.emplace_back();
+    Contacts = std::move(merged.contacts);
+    ContactCount = static_cast<int16_t>(Contacts.size() - 2);
+    CurrentByIdentity(current, position);
     emit contactsReloaded();
+    if (SaveContacts() && !merged.conflicts.isEmpty())
+        emit problem(ConflictMessage(merged.conflicts, when(now), when(now)));
 }
 
 bool ContactStore::SaveContacts()
@@ -338,6 +447,14 @@ bool ContactStore::SaveContacts()
                                                 int(Contacts.size()) - 1});
             for (int i = 1; i <= numbered; ++i)
                 Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
+            const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+            // Contacts put into the table by other means than the book's own
+            // (which give one) get their identity now.
+            const auto table = std::span(Contacts).subspan(1, size_t(std::max(count, 0)));
+            if (std::any_of(table.begin(), table.end(), [](const ContactRecord& r) {
+                    return r.FieldBytes(ContactField::Identity).isEmpty();
+                }))
+                GiveIdentities(table, kMaxLineLength);
             AtomicWriter file(path, PreviousVersion::Keep);
             reason = file.Open() ? WriteTable(file) : file.Error().description;
         } catch (const std::exception&) {
@@ -346,6 +463,7 @@ bool ContactStore::SaveContacts()
     }
     if (reason.isEmpty()) {
         m_unsaved = false;
+        RememberAgreed();
         emit saved();
         return true;
     }
@@ -415,6 +533,8 @@ bool ContactStore::AddContact()
     // A new contact, not a leftover copy of a deleted one.
     Contacts[CurrentContact] = ContactRecord();
     ClearCurrentContact();
+    Contacts[CurrentContact].SetField(ContactField::Identity, NewContactIdentity());
+    Contacts[CurrentContact].SetField(ContactField::ChangedAt, ChangeStamp(platform().Now()));
     m_unsaved = true;
     emit contactAdded(CurrentContact);
     return true;
@@ -434,11 +554,21 @@ namespace {
 // The longest ID a save gives ("CHAT" + month + day + three digits).
 constexpr qsizetype kLongestSavedId = 11;
 
-// A record's line length once a save has renumbered its ID.
+// An identity the program gives and a change time, in characters.
+constexpr qsizetype kIdentityLength = 36;
+constexpr qsizetype kChangedAtLength = 24;
+
+// A record's line length once a save has renumbered its ID and the record
+// holds an identity and a change time.
 qsizetype SavedLineLength(const ContactRecord& record)
 {
-    const qsizetype id = CharacterCount(record.Field(ContactField::ContactID));
-    return record.LineLength() - id + std::max(id, kLongestSavedId);
+    const auto grown = [&](int field, qsizetype longest) {
+        const qsizetype n = CharacterCount(record.Field(field));
+        return std::max(n, longest) - n;
+    };
+    return record.LineLength() + grown(ContactField::ContactID, kLongestSavedId) +
+           grown(ContactField::Identity, kIdentityLength) +
+           grown(ContactField::ChangedAt, kChangedAtLength);
 }
 } // namespace
 
@@ -459,17 +589,28 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
     };
     // The records to add when the book keeps its first `kept` contacts.
     std::vector<size_t> take;
+    const QString stamp = ChangeStamp(platform().Now());
     const auto choose = [&](int kept) {
         result.duplicates = result.tooLong = 0;
         take.clear();
         QSet<QString> known;
+        QSet<QString> identities;
         known.reserve(kept + qsizetype(records.size()));
-        for (int i = 1; i <= kept; ++i)
+        identities.reserve(kept + qsizetype(records.size()));
+        for (int i = 1; i <= kept; ++i) {
             known.insert(key(Contacts[i]));
+            identities.insert(Contacts[i].Field(ContactField::Identity));
+        }
         for (size_t k = 0; k < records.size(); ++k) {
             ContactRecord& r = records[k];
             if (!r.Field(ContactField::ContactID).isEmpty()) // readers leave it empty
                 r.SetField(ContactField::ContactID, QString());
+            // An identity read back from an export is kept while no contact of
+            // the book holds it; a contact is never given another's.
+            const QString identity = r.Field(ContactField::Identity);
+            if (identity.isEmpty() || identities.contains(identity))
+                r.SetField(ContactField::Identity, NewContactIdentity());
+            r.SetField(ContactField::ChangedAt, stamp);
             if (SavedLineLength(r) > kMaxLineLength) {
                 ++result.tooLong;
                 continue;
@@ -480,6 +621,7 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
                 continue;
             }
             known.insert(rk);
+            identities.insert(r.Field(ContactField::Identity));
             take.push_back(k);
         }
     };
@@ -596,6 +738,7 @@ CardWrite ContactStore::WriteCardToContact(quint64 serial, const CardTexts& text
         updated.SetField(ContactField::CardFields[i], StripControlChars(texts[i]));
     if (updated == record)
         return CardWrite::Unchanged;
+    updated.SetField(ContactField::ChangedAt, ChangeStamp(platform().Now()));
     if (SavedLineLength(updated) > kMaxLineLength)
         return CardWrite::TooLong;
     record = std::move(updated);

@@ -129,6 +129,16 @@ public:
     QString ContactListLine(int position) const;
     // Makes the contact at a position (0: none) the current one.
     void SetCurrentContact(int position);
+    // The file was replaced by another program (a sync program bringing the
+    // other machine's book). With nothing unsaved the table is read anew.
+    // Otherwise the new file and this table are merged (MergeBooks; the base
+    // is the book as this copy last read or wrote it) and the merged table
+    // is saved once, unless it is the new file as it stands. The current
+    // contact stays the same contact, by identity (when it is gone, the one
+    // now at its position, as after a deletion). A
+    // field set differently on both sides is told through problem(); the
+    // value not kept stays in a version in backups/.
+    void TakeOutsideChange();
 
 signals:
     // The whole table is new: loaded from the file, or a batch added at its end.
@@ -154,5 +164,13 @@ private:
     QString WriteTable(AtomicWriter& file) const;
     void ReadContactFile(QFile& file, std::vector<ContactRecord>& table);
 
+    // LoadContacts without announcing it.
+    void ReadTable();
+    void RememberAgreed();
+    void CurrentByIdentity(const QString& identity, int oldPosition);
+
     bool m_unsaved = false;
+    // The contacts as this copy last read or wrote the file: what both
+    // copies of a synced book last agreed on.
+    std::vector<ContactRecord> m_agreed;
 };

@@ -24,16 +24,17 @@ constexpr ExtraProperty kExtraProperties[] = {
     {"X-BANTERLY-WEIGHT", F::Weight}, {"X-BANTERLY-HAIR", F::Hair}, {"X-BANTERLY-EYES", F::Eyes}};
 constexpr char kReservedPrefix[] = "X-BANTERLY-FIELD-";
 
+// The reserved fields written as X-BANTERLY-FIELD-nn (the identity is the UID).
 constexpr std::array<bool, F::Count> kReserved = [] {
     std::array<bool, F::Count> reserved{};
-    for (int i = F::ContactID + 1; i < F::Count; ++i)
+    for (int i = F::Identity + 1; i < F::Count; ++i)
         reserved[i] = true;
     for (int f : F::CardFields)
         reserved[f] = false;
     return reserved;
 }();
 
-bool IsReserved(int field) { return field > F::ContactID && field < F::Count && kReserved[field]; }
+bool IsReserved(int field) { return field > F::Identity && field < F::Count && kReserved[field]; }
 
 // ---- writing ----
 
@@ -371,6 +372,8 @@ int TargetOf(QByteArrayView name)
     case 'E':
         return Is(name, "EMAIL") ? F::Email : kIgnored;
     case 'U':
+        if (Is(name, "UID"))
+            return F::Identity;
         return Is(name, "URL") ? F::Website : kIgnored;
     case 'G':
         return Is(name, "GENDER") ? kGender : kIgnored;
@@ -815,6 +818,7 @@ QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
         optional("URL", F::Website);
         optional("NOTE", F::Notes);
         optional("X-GENDER", F::Sex);
+        optional("UID", F::Identity);
         for (const ExtraProperty& e : kExtraProperties)
             optional(e.name, e.field);
         for (int i = 1; i < F::Count; ++i)

@@ -12,7 +12,8 @@
 // bytes: chat name as NICKNAME, real name as FN and N, e-mail as EMAIL, web
 // site as URL, notes as NOTE, sex as X-GENDER, the other card fields as
 // X-BANTERLY-MET-AT, -AGE, -HEIGHT, -WEIGHT, -HAIR and -EYES, and every
-// reserved field that is not empty as X-BANTERLY-FIELD-nn. The ID is not
+// reserved field that is not empty as X-BANTERLY-FIELD-nn, the identity as
+// UID (read back on import unless the book already holds it). The ID is not
 // written.
 QByteArray ContactsToVCard(std::span<const ContactRecord> contacts);
 

@@ -42,6 +42,17 @@ Controller::Controller()
     ReportProblems(m_settings);
     ReportProblems(m_phrases);
     connect(&m_settings, &Settings::changed, this, &Controller::ApplySettings);
+    // The book's own loads and saves are no outside change.
+    connect(&m_book, &ContactStore::saved, &m_contactFileWatch, &DataFileWatch::Remember);
+    connect(&m_book, &ContactStore::contactsReloaded, &m_contactFileWatch,
+            &DataFileWatch::Remember);
+    // A book another program put in place: an edit on the card goes into
+    // the table first, so a merge keeps it.
+    connect(&m_contactFileWatch, &DataFileWatch::replaced, this, [this] {
+        if (IsContactDetailsLoaded())
+            m_card->WriteEditToBook();
+        m_book.TakeOutsideChange();
+    });
 }
 
 Controller::~Controller() { UnloadAllWindows(); }
@@ -245,6 +256,7 @@ void Controller::ReadDataFiles()
     RunStartupStep("contacts", [this] {
         m_book.ContactFilePath = m_settings.ContactFilePath;
         m_book.LoadContacts();
+        m_contactFileWatch.Watch(m_book.ContactFilePath);
     });
 }
 

@@ -4,6 +4,7 @@
 #include "core/exchange/Exchange.h"
 #include "core/phrases/PhraseList.h"
 #include "core/settings/Settings.h"
+#include "ui/app/DataFileWatch.h"
 
 #include <QObject>
 #include <QPointer>
@@ -132,6 +133,8 @@ private:
     ContactStore m_book;
     Settings m_settings;
     PhraseList m_phrases;
+    // The contact file replaced by another program (a synced folder).
+    DataFileWatch m_contactFileWatch;
 
     QPointer<frmToolbar1> m_toolbar;
     QPointer<frmContactDetails> m_card;

@@ -392,6 +392,13 @@ void frmContactDetails::MarkFocusedBoxEdit()
     m_fieldTextOnFocus = m_focusedBox->toPlainText();
 }
 
+void frmContactDetails::WriteEditToBook()
+{
+    MarkFocusedBoxEdit();
+    if (m_contactsChanged)
+        ReadContactFromCard(*this);
+}
+
 void frmContactDetails::txtField_Change(int index)
 {
     QPlainTextEdit* box = txtField[index];

@@ -93,6 +93,9 @@ public:
     // A new contact on the card: the focused box's text becomes the text it
     // is compared with when it loses the focus.
     void ResetEditBaseline();
+    // Before the book changes under the card: an edit the card holds (marked,
+    // or typed into the focused box) goes into its contact, unsaved.
+    void WriteEditToBook();
     // At program end: a marked edit (or one in the focused box not yet
     // marked) is read back and saved.
     // Saves an edit the card still holds; false when that save failed.

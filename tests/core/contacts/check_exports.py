@@ -13,7 +13,8 @@ import sys
 import vobject
 
 REAL = 26
-STANDARD = {"fn": REAL, "nickname": 24, "email": 40, "url": 41, "note": 18, "x-gender": 25}
+STANDARD = {"fn": REAL, "nickname": 24, "email": 40, "url": 41, "note": 18, "x-gender": 25,
+            "uid": 1}
 EXTRA = {"x-banterly-met-at": 55, "x-banterly-age": 79, "x-banterly-height": 42,
          "x-banterly-weight": 60, "x-banterly-hair": 59, "x-banterly-eyes": 61}
 CARD_FIELDS = [18, 24, 25, 26, 40, 41, 42, 55, 59, 60, 61, 79]

@@ -112,8 +112,10 @@ private slots:
         ReadContactFromCard(card);
         for (int i = 0; i < 12; ++i)
             QCOMPARE(r.Field(order[i]), QStringLiteral("new%1").arg(i));
+        // The change time says when the card was written.
         for (int f = 0; f < ContactField::Count; ++f) {
-            if (std::find(std::begin(order), std::end(order), f) == std::end(order))
+            if (std::find(std::begin(order), std::end(order), f) == std::end(order) &&
+                f != ContactField::ChangedAt)
                 QCOMPARE(r.Field(f), QStringLiteral("f%1").arg(f));
         }
         QCOMPARE(fx.book->Contacts[1].Field(ContactField::ChatName), QStringLiteral("x"));

@@ -1,0 +1,110 @@
+#include "support/ContactsFixture.h"
+
+#include "core/contacts/ContactIdentity.h"
+#include "ui/contacts/ContactTransfer.h"
+#include "ui/contacts/frmChatContactList.h"
+#include "ui/contacts/frmContactDetails.h"
+
+#include <QFile>
+#include <QTest>
+
+namespace F = ContactField;
+
+// The book in a synced folder: the other machine's book is renamed over the
+// file while the program runs, and the windows follow within a second.
+class TestLiveReload : public QObject {
+    Q_OBJECT
+    ContactsFixture fx;
+
+    // The other machine: a copy of the file, changed by its own book, then
+    // renamed into place as a sync program does.
+    void OtherMachine(const std::function<void(ContactStore&)>& change)
+    {
+        const QString copy = fx.folder->File(QStringLiteral("incoming.lis"));
+        QFile::remove(copy);
+        QVERIFY(QFile::copy(fx.book->ContactFilePath, copy));
+        ContactStore other;
+        other.ContactFilePath = copy;
+        other.LoadContacts();
+        change(other);
+        QVERIFY(other.SaveContacts());
+        QVERIFY(::rename(qPrintable(copy), qPrintable(fx.book->ContactFilePath)) == 0);
+    }
+    static int Find(const ContactStore& book, const QString& chatName)
+    {
+        for (int i = 1; i <= book.ContactCount; ++i)
+            if (book.Contacts[i].Field(F::ChatName) == chatName)
+                return i;
+        return 0;
+    }
+    static void SetField(ContactStore& book, const QString& chatName, int field, const QString& text)
+    {
+        const int i = Find(book, chatName);
+        book.Contacts[i].SetField(field, text);
+        book.Contacts[i].SetField(F::ChangedAt, ChangeStamp(QDateTime::currentDateTime()));
+    }
+
+private slots:
+    void init()
+    {
+        fx.Start();
+        fx.Seed({{"Ann", "A"}, {"Bob", "B"}, {"Cy", "C"}});
+        QVERIFY(fx.book->SaveContacts());
+        App().Start();  // reads the file and watches its folder
+        QCOMPARE(fx.book->ContactCount, int16_t(3));
+        // Bob on the list and on the card.
+        App().ShowContactList();
+        fx.book->SetCurrentContact(2);
+        frmContactDetails& card = App().ContactDetails();
+        card.show();
+        ShowContactOnCard(card);
+    }
+    void cleanup() { fx.Stop(); }
+
+    void theWindowsFollowABookReplacedFromOutside()
+    {
+        const QString bob = fx.book->Contacts[2].Field(F::Identity);
+        OtherMachine([](ContactStore& other) {
+            other.DeleteContact(1);
+            SetField(other, "Bob", F::Email, "bob@home");
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(fx.book->ContactCount, int16_t(2), 1000);
+        QVERIFY(!fx.book->ContactTableUnsaved());
+        // Bob moved up one place; the card and the list stay on him.
+        QCOMPARE(fx.book->CurrentContact, int16_t(1));
+        QCOMPARE(fx.book->Contacts[1].Field(F::Identity), bob);
+        frmContactDetails& card = App().ContactDetails();
+        QCOMPARE(card.BoxText(0), QStringLiteral("Bob"));
+        QCOMPARE(card.BoxText(3), QStringLiteral("bob@home"));
+        QCOMPARE(App().ChatContactList().lstNames->count(), 2);
+        QCOMPARE(App().ChatContactList().lstNames->currentRow(), 0);
+    }
+
+    void anEditOnTheCardIsMergedWithTheOtherMachinesBook()
+    {
+        frmContactDetails& card = App().ContactDetails();
+        card.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        card.txtNotes->setFocus(Qt::MouseFocusReason);
+        QTest::keyClicks(card.txtNotes, "typed here");
+        // The other machine deleted Bob and added Dee meanwhile.
+        OtherMachine([](ContactStore& other) {
+            other.DeleteContact(2);
+            other.AddContact();
+            other.Contacts[3].SetField(F::ChatName, QStringLiteral("Dee"));
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(Find(*fx.book, "Dee") != 0, 1000);
+        // Bob comes back with what was typed, and the merged book is saved.
+        QVERIFY(Find(*fx.book, "Bob") != 0);
+        QCOMPARE(fx.book->Contacts[Find(*fx.book, "Bob")].Field(F::Notes),
+                 QStringLiteral("typed here"));
+        QVERIFY(!fx.book->ContactTableUnsaved());
+        const QString file = fx.SavedFile();
+        QVERIFY(file.contains("typed here") && file.contains("Dee") && file.contains("Ann"));
+        QCOMPARE(card.BoxText(0), QStringLiteral("Bob"));
+        QCOMPARE(card.txtNotes->toPlainText(), QStringLiteral("typed here"));
+    }
+};
+
+QTEST_MAIN(TestLiveReload)
+#include "test_livereload.moc"
