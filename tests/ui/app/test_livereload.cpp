@@ -50,7 +50,8 @@ private slots:
         fx.Start();
         fx.Seed({{"Ann", "A"}, {"Bob", "B"}, {"Cy", "C"}});
         QVERIFY(fx.book->SaveContacts());
-        App().Start();  // reads the file and watches its folder
+        App().Start();  // reads the file and watches its folder once shown
+        QTRY_VERIFY(App().Ready());
         QCOMPARE(fx.book->ContactCount, int16_t(3));
         // Bob on the list and on the card.
         App().ShowContactList();
