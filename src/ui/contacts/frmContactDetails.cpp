@@ -512,6 +512,12 @@ bool frmContactDetails::SaveMarkedEditOnExit()
     return SaveIfChanged();
 }
 
+bool frmContactDetails::WriteEditToContact()
+{
+    MarkFocusedBoxEdit();
+    return !m_contactsChanged || ReadContactFromCard(*this);
+}
+
 void frmContactDetails::SetShownContact(quint64 serial)
 {
     m_shownContact = serial;

@@ -96,6 +96,11 @@ public:
     // marked) is read back and saved.
     // Saves an edit the card still holds; false when that save failed.
     bool SaveMarkedEditOnExit();
+    // Before the book is changed from outside the card (an import, an
+    // export that should hold what the card shows): an edit the card still
+    // holds, marked or still in the focused box, goes into the contact it
+    // shows, unsaved. False when the table refused it (the user was told).
+    bool WriteEditToContact();
     // Called when the focus moves to another top-level window (nullptr: to
     // another application).
     void OnFocusWindowChanged(QWindow* window);
