@@ -1,5 +1,6 @@
 #include "ui/desktop/QtPlatform.h"
 
+#include "ui/desktop/ModalDialogs.h"
 #include "ui/desktop/Twips.h"
 
 #include <QApplication>
@@ -17,6 +18,8 @@
 #include <QWidget>
 #include <QWindow>
 #include <xcb/xcb.h>
+
+QtPlatform::QtPlatform() { KeepModalDialogsOnScreen(); }
 
 void QtPlatform::MessageBox(const QString& text)
 {

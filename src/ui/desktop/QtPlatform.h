@@ -8,6 +8,8 @@
 // desktop.
 class QtPlatform : public SystemPlatform, public Desktop {
 public:
+    // Needs the application object; keeps its modal dialogs on the screen.
+    QtPlatform();
     void MessageBox(const QString& text) override;
     void Beep() override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText,
