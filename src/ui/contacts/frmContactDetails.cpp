@@ -497,7 +497,16 @@ void frmContactDetails::OnFocusWindowChanged(QWindow* window)
         return;
     if (auto* dialog = qobject_cast<QDialog*>(top); dialog && dialog->isModal())
         return;
-    CatchUpDeactivation();
+    // Not while the focus change is being delivered: the window system still
+    // holds both windows for signals it sends after this one, and the save
+    // may show a message, whose event loop can close and destroy a window.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (QGuiApplication::focusWindow() != windowHandle())
+                CatchUpDeactivation();
+        },
+        Qt::QueuedConnection);
 }
 
 void frmContactDetails::ResetEditBaseline()
