@@ -124,4 +124,23 @@ check "no key is added twice" test "$(grep -ci '^alwaysontop' "$ini")" -eq 1
 
 e2e_close_window "$E2E_TOOLBAR"
 e2e_wait_exit 5 >/dev/null
+
+# --- A contact on the card, the dialog opened, one letter typed on the card,
+# OK in the dialog: the program once died here. It lives on, the edit saved ---
+{ e2e_contact_fields 24=Alpha; e2e_contact_fields 24=Bravo; } >"$dir/chatcontacts.lis"
+e2e_start_app || exit 1
+list=$(e2e_open_list) || { e2e_log "no contact list"; e2e_finish; }
+e2e_click "$list" 40 44
+card=$(e2e_wait_window "$CARD" 5) || { e2e_log "no card"; e2e_finish; }
+sleep 0.5
+open_options || exit 1
+e2e_click "$card" 150 27
+xdotool key End
+e2e_type X
+click_ok
+check "OK closes the dialog" e2e_wait_gone "$OPTIONS"
+sleep 1
+check "the program is still running" e2e_app_alive
+check "the letter typed on the card is saved" grep -q $'\x1fAlphaX\x1f' "$dir/chatcontacts.lis"
+e2e_end_program
 e2e_finish

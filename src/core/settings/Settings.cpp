@@ -180,6 +180,43 @@ bool Settings::SaveSettings()
     return saved;
 }
 
+bool Settings::SaveOptions(int16_t alwaysOnTop, int16_t hidePhraseList, int16_t showStatFields)
+{
+    struct Option {
+        int16_t& held;
+        int16_t chosen;
+        const char* section;
+        const char* key;
+    };
+    const Option options[3] = {
+        {AlwaysOnTop, alwaysOnTop, "general", "AlwaysOnTop"},
+        {HidePhraseListWhenDbleClicked, hidePhraseList, "phrases", "HidePhraseListWhenDbleClicked"},
+        {ShowStatFields, showStatFields, "contacts", "ShowStatFields"},
+    };
+    QList<IniEdit> edits;
+    unsigned written = 0;
+    for (unsigned i = 0; i < 3; ++i) {
+        const Option& o = options[i];
+        if (o.held == o.chosen && !(m_unsavedOptions & (1u << i)))
+            continue;
+        o.held = o.chosen;
+        edits.append({QString::fromLatin1(o.section), QString::fromLatin1(o.key), Text(o.chosen)});
+        written |= 1u << i;
+    }
+    const bool saved = edits.isEmpty() || platform().WriteProfileStrings(IniFile, edits);
+    if (saved) {
+        m_unsavedOptions = 0;
+    } else {
+        m_unsavedOptions |= written;
+        emit problem(QStringLiteral("Could not save the settings to ") + IniFile +
+                     QStringLiteral(". The options stay in effect until Banterly is "
+                                    "closed; confirm them again to retry."));
+    }
+    // The values are in effect for this run either way.
+    emit changed();
+    return saved;
+}
+
 bool Settings::SavePasteAfterCopy()
 {
     if (WriteIni(QStringLiteral("phrases"), QStringLiteral("PasteAfterCopy"), Text(PasteAfterCopy),

@@ -31,6 +31,13 @@ public:
     // changed(). False when the write failed: problem() has been emitted,
     // and the values stay in memory for the next try.
     bool SaveSettings();
+    // Options OK: takes the three options and writes into banterly.ini only
+    // the keys the user changed (and any whose last write failed), with one
+    // replace of the file; every other key stays as the file holds it now,
+    // so hand edits made meanwhile survive. Then emits changed(). False when
+    // the write failed: problem() has been emitted, the values are in effect
+    // and the next OK writes them again.
+    bool SaveOptions(int16_t alwaysOnTop, int16_t hidePhraseList, int16_t showStatFields);
     // Writes [phrases] PasteAfterCopy alone (the rest of the file stays as it
     // is); false, after problem(), when the write failed.
     bool SavePasteAfterCopy();
@@ -47,6 +54,10 @@ signals:
 
 private:
     void SetDefaults(const QString& iniFile);
+
+    // The options (bits 0 to 2, in the order of SaveOptions) whose last
+    // write failed.
+    unsigned m_unsavedOptions = 0;
 };
 
 // Writes the six default values into a new settings file; false when the

@@ -50,7 +50,7 @@ Controller::Controller()
     // the table first, so a merge keeps it.
     connect(&m_contactFileWatch, &DataFileWatch::replaced, this, [this] {
         if (IsContactDetailsLoaded())
-            m_card->WriteEditToBook();
+            m_card->WriteEditToContact();
         m_book.TakeOutsideChange();
     });
 }
@@ -365,10 +365,16 @@ bool Controller::ShowWindowNamed(const QString& name)
 ExchangeResult Controller::ExchangeWithWindows(const QString& command, const QString& fileName)
 {
     const bool phrases = command.endsWith(QStringLiteral("-phrases"));
-    if (phrases && !SaveUnsavedPhrasesInWindows()) {
+    // A request handed over by a later start comes while the card may still
+    // hold what the user is typing: it goes into its contact first, so an
+    // import saves it with the book and an export holds it.
+    const bool ready = phrases ? SaveUnsavedPhrasesInWindows()
+                               : !IsContactDetailsLoaded() || m_card->WriteEditToContact();
+    if (!ready) {
         ExchangeResult refused;
         refused.status = ExchangeResult::Failed;
-        refused.error = QStringLiteral("the phrase list could not be saved first");
+        refused.error = phrases ? QStringLiteral("the phrase list could not be saved first")
+                                : QStringLiteral("the edit on the card could not be kept first");
         return refused;
     }
     // The list and the card follow the book's import themselves.

@@ -95,8 +95,9 @@ public:
     bool ShowWindowNamed(const QString& name);
 
     // An import or export by its command-line name, with the windows kept in
-    // step: what the phrase window holds unsaved is saved first, and the
-    // list, the card and the phrase window show the result.
+    // step: what the phrase window holds unsaved is saved first, an edit
+    // still on the card goes into its contact first, and the list, the card
+    // and the phrase window show the result.
     ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileName);
 
     // After a data file was replaced under the program (a restore): the

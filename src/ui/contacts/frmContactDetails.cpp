@@ -392,13 +392,6 @@ void frmContactDetails::MarkFocusedBoxEdit()
     m_fieldTextOnFocus = m_focusedBox->toPlainText();
 }
 
-void frmContactDetails::WriteEditToBook()
-{
-    MarkFocusedBoxEdit();
-    if (m_contactsChanged)
-        ReadContactFromCard(*this);
-}
-
 void frmContactDetails::txtField_Change(int index)
 {
     QPlainTextEdit* box = txtField[index];
@@ -555,7 +548,16 @@ void frmContactDetails::OnFocusWindowChanged(QWindow* window)
         return;
     if (auto* dialog = qobject_cast<QDialog*>(top); dialog && dialog->isModal())
         return;
-    CatchUpDeactivation();
+    // Not while the focus change is being delivered: the window system still
+    // holds both windows for signals it sends after this one, and the save
+    // may show a message, whose event loop can close and destroy a window.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (QGuiApplication::focusWindow() != windowHandle())
+                CatchUpDeactivation();
+        },
+        Qt::QueuedConnection);
 }
 
 void frmContactDetails::ResetEditBaseline()
@@ -568,6 +570,12 @@ bool frmContactDetails::SaveMarkedEditOnExit()
 {
     MarkFocusedBoxEdit();
     return SaveIfChanged();
+}
+
+bool frmContactDetails::WriteEditToContact()
+{
+    MarkFocusedBoxEdit();
+    return !m_contactsChanged || ReadContactFromCard(*this);
 }
 
 void frmContactDetails::SetShownContact(quint64 serial)

@@ -93,13 +93,16 @@ public:
     // A new contact on the card: the focused box's text becomes the text it
     // is compared with when it loses the focus.
     void ResetEditBaseline();
-    // Before the book changes under the card: an edit the card holds (marked,
-    // or typed into the focused box) goes into its contact, unsaved.
-    void WriteEditToBook();
     // At program end: a marked edit (or one in the focused box not yet
     // marked) is read back and saved.
     // Saves an edit the card still holds; false when that save failed.
     bool SaveMarkedEditOnExit();
+    // Before the book is changed from outside the card (an import, an
+    // export that should hold what the card shows, a book another program
+    // put in place): an edit the card still
+    // holds, marked or still in the focused box, goes into the contact it
+    // shows, unsaved. False when the table refused it (the user was told).
+    bool WriteEditToContact();
     // Called when the focus moves to another top-level window (nullptr: to
     // another application).
     void OnFocusWindowChanged(QWindow* window);

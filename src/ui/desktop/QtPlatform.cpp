@@ -1,5 +1,6 @@
 #include "ui/desktop/QtPlatform.h"
 
+#include "ui/desktop/ModalDialogs.h"
 #include "ui/desktop/Twips.h"
 
 #include <QApplication>
@@ -18,6 +19,11 @@
 #include <QWidget>
 #include <QWindow>
 #include <xcb/xcb.h>
+
+QtPlatform::QtPlatform(const QString& programFolder) : SystemPlatform(programFolder)
+{
+    KeepModalDialogsOnScreen();
+}
 
 void QtPlatform::MessageBox(const QString& text)
 {

@@ -8,7 +8,8 @@
 // desktop.
 class QtPlatform : public SystemPlatform, public Desktop {
 public:
-    using SystemPlatform::SystemPlatform;
+    // Needs the application object; keeps its modal dialogs on the screen.
+    explicit QtPlatform(const QString& programFolder = QString());
     void MessageBox(const QString& text) override;
     void Beep() override;
     QString InputBox(const QString& prompt, const QString& title, const QString& defaultText,

@@ -128,9 +128,8 @@ void FillOptionsForm(frmOptions& dialog)
 
 void AcceptOptions(frmOptions& dialog)
 {
-    Settings& settings = dialog.OptionSettings();
-    settings.AlwaysOnTop = dialog.chkOptions[0]->Value();
-    settings.HidePhraseListWhenDbleClicked = dialog.chkOptions[1]->Value();
-    settings.ShowStatFields = dialog.chkOptions[2]->Value();
-    settings.SaveSettings();  // announces the change, which applies it
+    // Only what the user changed is written; the change is announced, which
+    // applies it.
+    dialog.OptionSettings().SaveOptions(dialog.chkOptions[0]->Value(), dialog.chkOptions[1]->Value(),
+                                        dialog.chkOptions[2]->Value());
 }

@@ -60,6 +60,6 @@ private:
 // Sets the dialog's boxes from AlwaysOnTop, HidePhraseListWhenDbleClicked and
 // ShowStatFields.
 void FillOptionsForm(frmOptions& dialog);
-// Takes the three flags from the boxes and saves the settings, which then
-// announce the change (whoever applies them listens).
+// Takes the three flags from the boxes and saves those the user changed; the
+// settings then announce the change (whoever applies them listens).
 void AcceptOptions(frmOptions& dialog);
