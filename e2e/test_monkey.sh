@@ -98,7 +98,9 @@ monkey_run() {
         e2e_type "Q"
         xdotool key Return
         sleep 1
-        norm() { awk -F"$D" -v OFS="$D" '{ if (NR <= 999) $1 = ""; print }' "$1" | tr -d '\r'; }
+        # The numbers are given anew at each save, and the edited contact
+        # carries the time of its change; its identity stays.
+        norm() { awk -F"$D" -v OFS="$D" '{ if (NR <= 999) $1 = ""; if (NR == 1) $3 = ""; print }' "$1" | tr -d '\r'; }
         expected=$(norm "$E2E_DIR/before" | awk -F"$D" -v OFS="$D" 'NR == 1 { $25 = $25 "Q" } { print }')
         check "re-saving the loaded table gives back every contact unchanged (seed $seed)" \
             test "$(norm "$f")" = "$expected"

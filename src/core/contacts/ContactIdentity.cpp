@@ -1,5 +1,6 @@
 #include "core/contacts/ContactIdentity.h"
 
+#include <QHash>
 #include <QSet>
 #include <QtEndian>
 #include <QUuid>
@@ -84,6 +85,10 @@ int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
     if (without.empty())
         return 0;
     std::deque<QByteArray> given;
+    // The next occurrence to try for each content (by its first identity):
+    // a book of many identical contacts (blank ones, say) is not searched
+    // from the start again for each of them.
+    QHash<QString, int> nextOccurrence;
     int changed = 0;
     // Identical contacts take the next free occurrence, in file order.
     for (ContactRecord* r : without) {
@@ -93,8 +98,10 @@ int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
             continue;
         }
         ++changed;
-        for (int occurrence = 0;; ++occurrence) {
-            const QString id = DerivedIdentity(*r, occurrence);
+        const QString first = DerivedIdentity(*r, 0);
+        int occurrence = nextOccurrence.value(first, 0);
+        for (;; ++occurrence) {
+            const QString id = occurrence == 0 ? first : DerivedIdentity(*r, occurrence);
             QByteArray bytes = id.toUtf8();
             if (!taken.contains(bytes)) {
                 taken.insert(given.emplace_back(std::move(bytes)));
@@ -102,6 +109,7 @@ int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
                 break;
             }
         }
+        nextOccurrence.insert(first, occurrence + 1);
     }
     return changed;
 }
