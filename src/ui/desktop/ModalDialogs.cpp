@@ -37,8 +37,11 @@ protected:
 void KeepModalDialogsOnScreen()
 {
     static QPointer<ModalDialogGuard> guard;
-    if (guard || !qApp)
+    // Only a program with windows has dialogs to keep (a run without them
+    // has a plain QCoreApplication).
+    QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
+    if (guard || !app)
         return;
-    guard = new ModalDialogGuard(qApp);
-    qApp->installEventFilter(guard);
+    guard = new ModalDialogGuard(app);
+    app->installEventFilter(guard);
 }
