@@ -1,5 +1,6 @@
 #include "core/contacts/ContactRecord.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #if defined(__SSE2__)
@@ -303,7 +304,15 @@ bool ContactRecord::SearchLineContains(QByteArrayView needle, bool needleIs7Bit)
         return needle.isEmpty();
     const auto [from, to] = Unsearched();
     const char* text = m_data.constData();
-    return FoldedContains(text, from, needle) || FoldedContains(text + to, m_split - to, needle);
+    if (FoldedContains(text, from, needle) || FoldedContains(text + to, m_split - to, needle))
+        return true;
+    // A match across the unsearched fields: the end of the part before them
+    // joined to the start of the part after them.
+    const qsizetype before = std::min(needle.size() - 1, from);
+    const qsizetype after = std::min(needle.size() - 1, m_split - to);
+    QByteArray seam(text + from - before, before);
+    seam.append(text + to, after);
+    return FoldedContains(seam.constData(), seam.size(), needle);
 }
 
 void ContactRecord::AppendUtf8Line(QByteArray& out, char delimiter) const
