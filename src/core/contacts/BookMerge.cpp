@@ -1,6 +1,7 @@
 #include "core/contacts/BookMerge.h"
 
 #include "core/contacts/CardLayout.h"
+#include "core/platform/TextCodec.h"
 
 #include <QHash>
 
@@ -59,15 +60,15 @@ ContactRecord MergeContact(const ContactRecord* base, const ContactRecord& mine,
             takeTheirs = mineTime == theirsTime ? t > m : theirsLater;
             FieldConflict c;
             c.field = f;
-            c.kept = QString::fromUtf8(takeTheirs ? t : m);
-            c.other = QString::fromUtf8(takeTheirs ? m : t);
+            c.kept = Utf8Text(takeTheirs ? t : m);
+            c.other = Utf8Text(takeTheirs ? m : t);
             c.otherIsMine = takeTheirs;
             found.append(c);
         }
         if (takeTheirs)
-            merged.SetField(f, QString::fromUtf8(t));
+            merged.SetField(f, Utf8Text(t));
     }
-    merged.SetField(F::ChangedAt, QString::fromUtf8(theirsLater ? theirsTime : mineTime));
+    merged.SetField(F::ChangedAt, Utf8Text(theirsLater ? theirsTime : mineTime));
     const QString name = NameOf(merged);
     for (FieldConflict& c : found) {
         c.contact = name;

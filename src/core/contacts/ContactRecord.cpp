@@ -1,4 +1,5 @@
 #include "core/contacts/ContactRecord.h"
+#include "core/platform/TextCodec.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -200,7 +201,7 @@ QString ContactRecord::Field(int index) const
     if (index < 0 || index >= ContactField::Count)
         return QString();
     const auto [b, e] = Span(index);
-    return QString::fromUtf8(m_data.constData() + b, e - b);
+    return Utf8Text(QByteArrayView(m_data).sliced(b, e - b));
 }
 
 void ContactRecord::SetField(int index, const QString& text)
@@ -235,7 +236,7 @@ void ContactRecord::SetText(QByteArray text)
     QByteArray joined = QByteArrayView(m_data).first(from).toByteArray();
     joined.append(QByteArrayView(m_data).sliced(to));
     joined.replace(kEnd, ' ');
-    const QByteArray search = QString::fromUtf8(joined).toUpper().toUtf8();
+    const QByteArray search = Utf8Text(joined).toUpper().toUtf8();
     QByteArray data;
     data.reserve(n + search.size());
     data.append(m_data).append(search);

@@ -168,7 +168,7 @@ QString ContactToLine(const ContactRecord& record, QChar delimiter)
     if (delimiter.unicode() < 0x80) {
         QByteArray line;
         record.AppendUtf8Line(line, char(delimiter.unicode()));
-        return QString::fromUtf8(line);
+        return Utf8Text(line);
     }
     QString line;
     for (int i = 0; i < ContactField::Count; ++i)

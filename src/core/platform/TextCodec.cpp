@@ -29,6 +29,15 @@ bool IsValidUtf8(QByteArrayView bytes)
     return !decoder.hasError();
 }
 
+QString Utf8Text(QByteArrayView bytes)
+{
+    if (!bytes.startsWith("\xEF\xBB\xBF"))
+        return QString::fromUtf8(bytes);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless |
+                                                     QStringDecoder::Flag::ConvertInitialBom);
+    return decoder.decode(bytes);
+}
+
 QString DecodeLine(QByteArrayView bytes)
 {
     const char* p = bytes.data();

@@ -10,4 +10,7 @@
 QString DecodeLine(QByteArrayView bytes);
 QString DecodeWindows1252(QByteArrayView bytes);
 bool IsValidUtf8(QByteArrayView bytes);
+// UTF-8 bytes as text, keeping a leading U+FEFF as the character it is:
+// QString::fromUtf8 drops one, which would change a field that starts with it.
+QString Utf8Text(QByteArrayView bytes);
 inline QByteArray EncodeLine(const QString& text) { return text.toUtf8(); }
