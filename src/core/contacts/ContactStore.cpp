@@ -540,6 +540,34 @@ bool ContactStore::AddContact()
     return true;
 }
 
+bool ContactStore::TakeOutEmptyNewContact(quint64 serial)
+{
+    const int position = PositionOfContact(serial);
+    if (position == 0)
+        return false;
+    const ContactRecord& record = Contacts[position];
+    for (int f = 0; f < ContactField::Count; ++f)
+        if (f != ContactField::Identity && f != ContactField::ChangedAt &&
+            !record.FieldBytes(f).isEmpty())
+            return false;
+    const QByteArrayView identity = record.FieldBytes(ContactField::Identity);
+    if (std::any_of(m_agreed.begin(), m_agreed.end(), [&](const ContactRecord& r) {
+            return r.FieldBytes(ContactField::Identity) == identity;
+        }))
+        return false;  // in the file already
+    Contacts.erase(Contacts.begin() + position);
+    ContactCount--;
+    if (CurrentContact > position)
+        CurrentContact--;  // the same contact, one place down
+    else if (CurrentContact > ContactCount)
+        CurrentContact = ContactCount;
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    m_unsaved = !std::equal(Contacts.begin() + 1, Contacts.begin() + 1 + std::max(count, 0),
+                            m_agreed.begin(), m_agreed.end());
+    emit contactRemoved(position);
+    return true;
+}
+
 void ContactStore::ClearCurrentContact()
 {
     const int current = CurrentContact;

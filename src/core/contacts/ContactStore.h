@@ -89,7 +89,8 @@ public:
     bool SaveContacts();
     // Whether the table in memory differs from the file: set by every change
     // to the table and by a failed save; cleared only by a successful save or
-    // a load.
+    // a load (or when the only difference, an empty new contact, is taken
+    // out).
     bool ContactTableUnsaved() const { return m_unsaved; }
     // Saves when the table is unsaved; true when it is saved now (or was).
     bool SaveUnsavedContacts();
@@ -107,6 +108,13 @@ public:
     // Appends an empty contact and makes it current. Returns false (with a
     // message) when the table is full.
     bool AddContact();
+    // Takes the contact with this serial number out of the table, without
+    // saving, when it was added since the file was last read or written and
+    // holds nothing yet: an empty new contact that a change from outside
+    // should neither save nor export. Announced as a removal; the table is
+    // unsaved afterwards only when it still differs from the file. False,
+    // changing nothing, for any other contact.
+    bool TakeOutEmptyNewContact(quint64 serial);
     void ClearCurrentContact();
     // Adds the contacts that are not already in the book (same chat name,
     // real name and e-mail, letter case ignored) at its end, as one change,

@@ -48,11 +48,8 @@ Controller::Controller()
             &DataFileWatch::Remember);
     // A book another program put in place: an edit on the card goes into
     // the table first, so a merge keeps it.
-    connect(&m_contactFileWatch, &DataFileWatch::replaced, this, [this] {
-        if (IsContactDetailsLoaded())
-            m_card->WriteEditToContact();
-        m_book.TakeOutsideChange();
-    });
+    connect(&m_contactFileWatch, &DataFileWatch::replaced, this,
+            [this] { ChangeBookFromOutside([this] { m_book.TakeOutsideChange(); }); });
 }
 
 Controller::~Controller() { UnloadAllWindows(); }
@@ -378,8 +375,14 @@ ExchangeResult Controller::ExchangeWithWindows(const QString& command, const QSt
         return refused;
     }
     // The list and the card follow the book's import themselves.
-    const ExchangeResult result =
-        RunExchange(m_book, command, fileName, m_settings.PhraseListFile);
+    ExchangeResult result;
+    const auto exchange = [&] {
+        result = RunExchange(m_book, command, fileName, m_settings.PhraseListFile);
+    };
+    if (phrases)
+        exchange();
+    else
+        ChangeBookFromOutside(exchange);
     if (result.status == ExchangeResult::Done && phrases &&
         command.startsWith(QStringLiteral("import-")))
         ReloadPhrasesIntoWindows();
@@ -391,6 +394,14 @@ void Controller::ReloadContactsIntoWindows()
     // The list and the card follow the book: with no current contact the
     // card shows none (and takes no typing) and hides.
     m_book.LoadContacts();
+}
+
+void Controller::ChangeBookFromOutside(const std::function<void()>& change)
+{
+    if (IsContactDetailsLoaded())
+        m_card->KeepThroughOutsideChange(change);
+    else
+        change();
 }
 
 void Controller::ReloadPhrasesIntoWindows()

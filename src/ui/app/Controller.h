@@ -129,6 +129,9 @@ private:
     void AddNewContact();
     void ExchangeFromMenu(const QString& command, const QString& file, const QString& title);
     void SetPasteAfterCopy(bool on);
+    // Runs a change to the book made from outside the card with the card's
+    // edit, and a new contact it shows, kept through it.
+    void ChangeBookFromOutside(const std::function<void()>& change);
 
     // The models outlive every window (declared first, destroyed last).
     ContactStore m_book;

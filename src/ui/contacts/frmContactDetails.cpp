@@ -578,6 +578,26 @@ bool frmContactDetails::WriteEditToContact()
     return !m_contactsChanged || ReadContactFromCard(*this);
 }
 
+void frmContactDetails::KeepThroughOutsideChange(const std::function<void()>& change)
+{
+    // A refused edit has been told and stays on the card.
+    WriteEditToContact();
+    // Meanwhile the card goes on showing the empty new contact: it does not
+    // follow the book to another one, which the keyboard would then type
+    // into.
+    m_settingAside = true;
+    const bool setAside = m_shownContact != 0 && m_book.TakeOutEmptyNewContact(m_shownContact);
+    m_settingAside = setAside;
+    change();
+    m_settingAside = false;
+    if (!setAside)
+        return;
+    if (m_book.AddContact())
+        ShowContactOnCard(*this);
+    else
+        FollowReloadedBook();  // the book is full: the card shows it as it is
+}
+
 void frmContactDetails::SetShownContact(quint64 serial)
 {
     m_shownContact = serial;
@@ -693,6 +713,8 @@ void frmContactDetails::KeepWithinLineLimit(int index)
 
 void frmContactDetails::FollowRemovedContact()
 {
+    if (m_settingAside)
+        return;
     // The contact now current, or none: a card with no contact hides.
     ShowContactOnCard(*this);
     if (m_book.CurrentContact == 0)
@@ -701,11 +723,24 @@ void frmContactDetails::FollowRemovedContact()
 
 void frmContactDetails::FollowReloadedBook()
 {
+    if (m_settingAside)
+        return;
     // A batch added at the end leaves the shown contact where it was: an open
     // card shows it (with the edit it holds) again.
     if (m_shownContact != 0 && m_book.PositionOfContact(m_shownContact) != 0) {
-        if (isVisible())
-            ShowContactOnCard(*this);
+        if (!isVisible())
+            return;
+        // The caret stays where the user is typing when the box's text
+        // stayed the same.
+        QPlainTextEdit* box = focusWidget() == m_focusedBox ? m_focusedBox : nullptr;
+        const QString before = box ? box->toPlainText() : QString();
+        const int caret = box ? box->textCursor().position() : 0;
+        ShowContactOnCard(*this);
+        if (box && box->toPlainText() == before) {
+            QTextCursor at = box->textCursor();
+            at.setPosition(caret);
+            box->setTextCursor(at);
+        }
         return;
     }
     // A table loaded anew holds none of the contacts shown before: an edit

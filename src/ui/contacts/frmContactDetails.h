@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class ContactStore;
 class QWindow;
@@ -103,6 +104,13 @@ public:
     // holds, marked or still in the focused box, goes into the contact it
     // shows, unsaved. False when the table refused it (the user was told).
     bool WriteEditToContact();
+    // Runs a change made to the book from outside the card (an import, an
+    // export, a book another program put in place) with what the card holds
+    // kept: the edit goes into its contact first (WriteEditToContact), and a
+    // new contact with nothing typed yet is taken out for the change, so
+    // that it neither saves nor exports an empty contact, and is on the card
+    // again, new and empty, after it.
+    void KeepThroughOutsideChange(const std::function<void()>& change);
     // Called when the focus moves to another top-level window (nullptr: to
     // another application).
     void OnFocusWindowChanged(QWindow* window);
@@ -154,6 +162,7 @@ private:
     bool m_saving = false;
     bool m_saveFailed = false;  // the last save failed and nothing was typed since
     bool m_cutting = false;     // KeepWithinLineLimit is changing a box
+    bool m_settingAside = false;  // the new contact shown is out of the table for a while
     quint64 m_shownContact = 0;
     ContactStore& m_book;
     bool m_contactsChanged = false;

@@ -1,6 +1,7 @@
 #include "support/ContactsFixture.h"
 
 #include "core/contacts/ContactIdentity.h"
+#include "ui/app/frmToolbar1.h"
 #include "ui/contacts/ContactTransfer.h"
 #include "ui/contacts/frmChatContactList.h"
 #include "ui/contacts/frmContactDetails.h"
@@ -104,6 +105,39 @@ private slots:
         QVERIFY(file.contains("typed here") && file.contains("Dee") && file.contains("Ann"));
         QCOMPARE(card.BoxText(0), QStringLiteral("Bob"));
         QCOMPARE(card.txtNotes->toPlainText(), QStringLiteral("typed here"));
+    }
+
+    // A new contact from the toolbar when the other machine's book lands:
+    // what is typed in it is merged and saved; with nothing typed yet it is
+    // not written into the shared file, and the card, still on a new
+    // contact, takes the typing.
+    void aNewContactOnTheCardOutlivesTheOtherMachinesBook_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("typed") << QStringLiteral("Dee");
+        QTest::newRow("nothing typed yet") << QString();
+    }
+    void aNewContactOnTheCardOutlivesTheOtherMachinesBook()
+    {
+        QFETCH(QString, typed);
+        App().Toolbar().cmdButton_Click(0);
+        frmContactDetails& card = App().ContactDetails();
+        QVERIFY(QTest::qWaitForWindowActive(&card));
+        QTest::keyClicks(card.txtField[0], typed);
+        OtherMachine([](ContactStore& other) { SetField(other, "Ann", F::Email, "ann@laptop"); });
+        QTRY_COMPARE_WITH_TIMEOUT(fx.book->Contacts[1].Field(F::Email), QStringLiteral("ann@laptop"),
+                                  1000);
+        QCOMPARE(fx.book->ContactCount, int16_t(4));
+        QCOMPARE(fx.book->PositionOfContact(card.ShownContact()), 4);
+        QCOMPARE(card.BoxText(0), typed);
+        const QStringList lines = fx.SavedFile().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), typed.isEmpty() ? 3 : 4);
+        QVERIFY(lines[0].contains(QStringLiteral("ann@laptop")));
+        if (!typed.isEmpty())
+            QVERIFY(lines[3].contains(typed));
+        QTest::keyClicks(card.txtField[0], QStringLiteral("Eve"));
+        QVERIFY(card.WriteEditToContact());
+        QCOMPARE(fx.book->Contacts[4].Field(F::ChatName), typed + QStringLiteral("Eve"));
     }
 };
 

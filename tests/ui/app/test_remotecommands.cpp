@@ -10,7 +10,8 @@
 // typing on the card: no focus has left the box, so the card has not marked
 // the edit yet. Faults caught: the import reloading the card over the typed
 // text (the edit lost without a word), an empty new contact saved in place of
-// the one being typed, an export that leaves out what the card shows.
+// the one being typed, or saved or exported while nothing is typed in it, an
+// export that leaves out what the card shows.
 class TestRemoteCommands : public QObject {
     Q_OBJECT
     ContactsFixture fx;
@@ -77,6 +78,26 @@ private slots:
         QVERIFY(lines.last().contains(QStringLiteral("Charlie")));
         // The caret is still in the box: nothing is marked twice or lost later.
         QVERIFY(!card.ContactsChanged());
+    }
+
+    // Nothing typed yet on a new contact: neither the import's save nor an
+    // export holds an empty contact, and the card stays on a new contact,
+    // now after the imported one.
+    void aNewContactNotTypedYetIsNeitherSavedNorExported()
+    {
+        frmContactDetails& card = TypeOnCard(0, QString());
+        QCOMPARE(HandOver(QStringLiteral("import-contacts"), QStringLiteral("three.vcf")).status, 0);
+        const QStringList lines = fx.SavedFile().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines.last().contains(QStringLiteral("Charlie")));
+        QCOMPARE(fx.book->ContactCount, int16_t(4));
+        QCOMPARE(fx.book->CurrentContact, int16_t(4));
+        QCOMPARE(fx.book->PositionOfContact(card.ShownContact()), 4);
+        QVERIFY(fx.book->Contacts[4].Field(ContactField::ChatName).isEmpty());
+
+        QCOMPARE(HandOver(QStringLiteral("export-contacts"), QStringLiteral("out.vcf")).status, 0);
+        QCOMPARE(fx.folder->Read(QStringLiteral("out.vcf")).count("BEGIN:VCARD"), 3);
+        QCOMPARE(fx.book->PositionOfContact(card.ShownContact()), 4);
     }
 
     void aHandedOverExportHoldsWhatTheCardShows()
