@@ -580,6 +580,10 @@ bool frmContactDetails::WriteEditToContact()
 
 void frmContactDetails::KeepThroughOutsideChange(const std::function<void()>& change)
 {
+    if (m_settingAside) {
+        change();  // one that came while a message of the first one was up
+        return;
+    }
     // A refused edit has been told and stays on the card.
     WriteEditToContact();
     // Meanwhile the card goes on showing the empty new contact: it does not
