@@ -673,6 +673,32 @@ private slots:
         QCOMPARE(book->Contacts.size(), size_t(32701));
     }
 
+    // Before a change from outside only a contact that is new and empty is
+    // taken out. Taking out an empty contact the file holds would delete it
+    // from the other machine's book; one with a typed field would lose it.
+    void onlyANewEmptyContactIsTakenOut()
+    {
+        Load(Line({}) + Line({{24, "Bravo"}}));  // an empty contact in the file
+        QVERIFY(!book->TakeOutEmptyNewContact(book->Contacts[1].Serial()));
+        QVERIFY(book->AddContact());
+        book->Contacts[3].SetField(ContactField::Notes, QStringLiteral("typed"));
+        QVERIFY(!book->TakeOutEmptyNewContact(book->Contacts[3].Serial()));
+        QVERIFY(book->AddContact());
+        book->Contacts[1].SetField(ContactField::Email, QStringLiteral("a@b"));
+        // The second new contact goes, the rest keep their places and stay
+        // unsaved; with nothing else changed the table is the file again.
+        QSignalSpy removed(book, &ContactStore::contactRemoved);
+        QVERIFY(book->TakeOutEmptyNewContact(book->Contacts[4].Serial()));
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(book->ContactCount, int16_t(3));
+        QCOMPARE(book->Contacts[3].Field(ContactField::Notes), QStringLiteral("typed"));
+        QVERIFY(book->ContactTableUnsaved());
+        QVERIFY(book->SaveContacts());
+        QVERIFY(book->AddContact());
+        QVERIFY(book->TakeOutEmptyNewContact(book->Contacts[4].Serial()));
+        QVERIFY(!book->ContactTableUnsaved());
+    }
+
     void failedSaveKeepsOldFileAndTable_data()
     {
         QTest::addColumn<QString>("how");
