@@ -416,6 +416,8 @@ ExchangeResult Controller::MoveDataWithWindows(const QString& folder)
         m_book.LoadContacts();
         m_contactFileWatch.Watch(files.contactFile);
         ReloadPhrasesIntoWindows();
+        if (IsRestoreLoaded())
+            m_restore->RefreshVersions();
     });
 }
 
