@@ -41,8 +41,11 @@ MergeBase BaseForMerge(const QString& /*mineFile*/, const QString& /*theirsFile*
 
 QString Shown(const QString& path) { return QDir::toNativeSeparators(path); }
 
+// A move that did not happen is logged here, whoever asked for it (the
+// menu, the command line, a later start).
 ExchangeResult Failed(const QString& error)
 {
+    LogError(QStringLiteral("Keep Data in a Folder: ") + error);
     ExchangeResult r;
     r.status = ExchangeResult::Failed;
     r.error = error;

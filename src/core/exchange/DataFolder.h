@@ -19,7 +19,8 @@ class Settings;
 // file, then `takeNew` lets the program read its files from there, and only
 // then are the originals removed. Any failure before the INI write removes
 // what the move made in the folder, puts back a file it merged into, and
-// leaves the program on its old files; the reason is in `error`.
+// leaves the program on its old files; the reason is in `error`, and in
+// the log.
 //
 // A book (or phrase file) already in the folder is merged with this one,
 // never overwritten: it is kept as a version in the folder's backups/ first,

@@ -288,8 +288,8 @@ void Controller::MoveDataFromMenu(const QString& folder)
     const ExchangeResult r = MoveDataWithWindows(folder);
     if (r.status == ExchangeResult::Done)
         platform().MessageBox(r.summary);
-    else
-        ReportFailure(QStringLiteral("Keep Data in a Folder: ") + r.error);
+    else  // logged by the move
+        platform().MessageBox(QStringLiteral("Keep Data in a Folder: ") + r.error);
 }
 
 void Controller::SetPasteAfterCopy(bool on)
