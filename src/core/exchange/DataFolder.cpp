@@ -280,13 +280,9 @@ bool MoveContactFile(Move& move, const ContactStore& book, Leg& leg, ContactOutc
     }
 
     leg.merged = true;
+    // Read as the program reads a book; what makes it unreadable is its
+    // ReadOnlyReason.
     ContactStore theirs;
-    QString unreadable;
-    QObject::connect(&theirs, &ContactStore::problem, &theirs,
-                     [&unreadable](const QString& message) {
-                         if (unreadable.isEmpty())
-                             unreadable = message;
-                     });
     theirs.ContactFilePath = leg.to;
     theirs.LoadContacts();
     if (theirs.ReadOnly) {
