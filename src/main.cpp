@@ -4,6 +4,7 @@
 #include "ui/app/Reporter.h"
 #include "ui/app/Controller.h"
 #include "core/contacts/ContactStore.h"
+#include "core/exchange/DataFolder.h"
 #include "core/exchange/Exchange.h"
 #include "core/files/ErrorLog.h"
 #include "core/files/PreviousVersions.h"
@@ -33,7 +34,7 @@ void Print(std::FILE* stream, const QString& text)
         std::fprintf(stream, "%s\n", text.toLocal8Bit().constData());
 }
 
-// An import or export: carried out by the running copy of the data folder,
+// An import or export, or moving the data files: carried out by the running copy of the data folder,
 // or here without a window (and without a display) when none runs.
 int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
 {
@@ -60,12 +61,14 @@ int RunExchangeCommand(int argc, char* argv[], const StartRequest& request)
         settings.LoadSettings();
         ContactStore book;
         ReportProblems(book);
-        if (request.command.endsWith(QStringLiteral("-contacts"))) {
+        const bool move = request.command == QStringLiteral("data-folder");
+        if (move || request.command.endsWith(QStringLiteral("-contacts"))) {
             book.ContactFilePath = settings.ContactFilePath;
             book.LoadContacts();
         }
         const ExchangeResult result =
-            RunExchange(book, request.command, request.file, settings.PhraseListFile);
+            move ? MoveDataFiles(book, settings, request.file)
+                 : RunExchange(book, request.command, request.file, settings.PhraseListFile);
         Print(stdout, result.summary);
         if (result.status != ExchangeResult::Done)
             Print(stderr, QStringLiteral("Banterly: ") + result.error);

@@ -85,3 +85,9 @@ QString FakePlatform::ChooseFile(bool save, const QString& title, const QString&
            {title, save ? QStringLiteral("save") : QStringLiteral("open"), filter, suggestedName});
     return fileAnswers.isEmpty() ? QString() : fileAnswers.takeFirst();
 }
+
+QString FakePlatform::ChooseFolder(const QString& title, const QString& startFolder)
+{
+    Record(QStringLiteral("ChooseFolder"), {title, startFolder});
+    return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
+}

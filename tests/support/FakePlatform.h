@@ -40,6 +40,9 @@ public:
     QStringList fileAnswers;
     QString ChooseFile(bool save, const QString& title, const QString& filter,
                        const QString& suggestedName) override;
+    // Answers for ChooseFolder, taken from the front; an empty queue cancels.
+    QStringList folderAnswers;
+    QString ChooseFolder(const QString& title, const QString& startFolder) override;
 
 private:
     Desktop* m_previousDesktop = nullptr;

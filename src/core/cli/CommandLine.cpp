@@ -9,7 +9,8 @@ namespace {
 const QStringList kWindows = {QStringLiteral("contacts"), QStringLiteral("card"),
                               QStringLiteral("phrases"), QStringLiteral("options")};
 const QStringList kExchanges = {QStringLiteral("export-contacts"), QStringLiteral("import-contacts"),
-                                QStringLiteral("export-phrases"), QStringLiteral("import-phrases")};
+                                QStringLiteral("export-phrases"), QStringLiteral("import-phrases"),
+                                QStringLiteral("data-folder")};
 
 StartRequest Bad(const QString& error)
 {
@@ -46,14 +47,16 @@ StartRequest ParseCommandLine(const QStringList& arguments)
                        "contacts, card, phrases or options."),
         QStringLiteral("window"));
     QList<QCommandLineOption> exchanges;
-    const char* what[4] = {
+    const char* what[5] = {
         "Write the contacts to FILE (.vcf vCard, .csv CSV).",
         "Add the contacts of FILE (.vcf vCard, .csv CSV) that are not in the book yet.",
         "Write the phrases to FILE, one a line (UTF-8).",
-        "Add the phrases of FILE (one a line) that are not in the list yet."};
-    for (int i = 0; i < 4; ++i)
+        "Add the phrases of FILE (one a line) that are not in the list yet.",
+        "Keep the contacts, the phrases and their backups in DIR from now on (merged with "
+        "what DIR holds)."};
+    for (int i = 0; i < 5; ++i)
         exchanges.append(QCommandLineOption(kExchanges[i], QString::fromLatin1(what[i]),
-                                            QStringLiteral("FILE")));
+                                            i < 4 ? QStringLiteral("FILE") : QStringLiteral("DIR")));
     parser.addOption(help);
     parser.addOption(version);
     parser.addOption(show);
@@ -79,7 +82,8 @@ StartRequest ParseCommandLine(const QStringList& arguments)
     for (const QCommandLineOption& o : exchanges)
         asked += parser.isSet(o) ? 1 : 0;
     if (asked > 1)
-        return Bad(QStringLiteral("Give one of --show and the import and export options at a time."));
+        return Bad(QStringLiteral("Give one of --show, --data-folder and the import and export "
+                                  "options at a time."));
     if (parser.isSet(show)) {
         const QStringList values = parser.values(show);
         if (values.size() != 1 || !kWindows.contains(values.first()))
@@ -88,12 +92,13 @@ StartRequest ParseCommandLine(const QStringList& arguments)
         r.window = values.first();
         return r;
     }
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 5; ++i) {
         if (!parser.isSet(exchanges[i]))
             continue;
         const QStringList values = parser.values(exchanges[i]);
         if (values.size() != 1 || values.first().isEmpty())
-            return Bad(QStringLiteral("--") + kExchanges[i] + QStringLiteral(" takes one file"));
+            return Bad(QStringLiteral("--") + kExchanges[i] +
+                       (i < 4 ? QStringLiteral(" takes one file") : QStringLiteral(" takes one folder")));
         r.action = StartRequest::Exchange;
         r.command = kExchanges[i];
         r.file = QFileInfo(values.first()).absoluteFilePath();

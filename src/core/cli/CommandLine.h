@@ -10,14 +10,15 @@ struct StartRequest {
         Help,       // print the usage and end
         Version,    // print the version and end
         Show,       // start (or ask the running copy) and show a window
-        Exchange,   // import or export, by the running copy or without windows
+        Exchange,   // import, export or moving the data (data-folder), by the
+                    // running copy or without windows
         BadUsage,   // print `error` and end with status 2
     };
     Action action = Run;
     QString window;   // Show: "contacts", "card", "phrases" or "options"
     QString command;  // Exchange: "import-contacts", "export-contacts", "import-phrases",
-                      // "export-phrases"
-    QString file;     // Exchange: the file, made absolute
+                      // "export-phrases", "data-folder"
+    QString file;     // Exchange: the file (the folder for data-folder), made absolute
     QString error;    // BadUsage
     QString helpText; // Help
 };

@@ -136,7 +136,8 @@ ContactRecord SampleContact()
     return sample;
 }
 
-// Whether a contact is the sample as written, whatever ID a save gave it.
+} // namespace
+
 bool IsUntouchedSample(const ContactRecord& record)
 {
     // The number, the identity and the change stamp are given to every
@@ -146,6 +147,8 @@ bool IsUntouchedSample(const ContactRecord& record)
         sample.SetField(field, record.Field(field));
     return record == sample;
 }
+
+namespace {
 
 bool WriteSample(const QString& path)
 {

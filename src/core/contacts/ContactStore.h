@@ -30,6 +30,9 @@ QString ContactToLine(const ContactRecord& record, QChar delimiter);
 void ParseContactLine(ContactRecord& record, QStringView line, QChar delimiter);
 // The ID a contact at a position gets when saved on a date.
 QString ContactIdFor(int position, const QDate& date);
+// Whether a contact is the sample a first start writes, untouched (whatever
+// ID, identity and change time it was given).
+bool IsUntouchedSample(const ContactRecord& record);
 // The message for a card the table refused as too long.
 QString CardTooLongMessage();
 // Characters as a contact line counts them: a surrogate pair is one.

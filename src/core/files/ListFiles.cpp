@@ -166,8 +166,7 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items, Problem* prob
     return ListLoad::Complete;
 }
 
-bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error,
-                   PreviousVersion previous)
+QByteArray ListFileBytes(const QStringList& items)
 {
     // Encoded straight into one buffer: a temporary array per item would
     // cost more than writing the file.
@@ -183,7 +182,13 @@ bool WriteListFile(const QString& fileName, const QStringList& items, OsError* e
         *out++ = '\n';
     }
     bytes.truncate(out - bytes.constData());
-    return WriteFileAtomically(fileName, bytes, error, previous);
+    return bytes;
+}
+
+bool WriteListFile(const QString& fileName, const QStringList& items, OsError* error,
+                   PreviousVersion previous)
+{
+    return WriteFileAtomically(fileName, ListFileBytes(items), error, previous);
 }
 
 bool SaveListFile(const QStringList& items, const QString& fileName, Problem* problem)

@@ -54,6 +54,9 @@ ListLoad LoadListFile(const QString& fileName, QStringList& items, Problem* prob
 // empty file name is only logged.
 bool SaveListFile(const QStringList& items, const QString& fileName, Problem* problem = nullptr);
 
+// The bytes of a list file holding these items.
+QByteArray ListFileBytes(const QStringList& items);
+
 // Replaces (or creates) a list file with these items, atomically. On failure
 // the old file is untouched and `error` tells why.
 // The version it replaces is kept in backups/ unless told otherwise.

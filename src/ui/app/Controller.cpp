@@ -1,5 +1,6 @@
 #include "ui/app/Controller.h"
 
+#include "core/exchange/DataFolder.h"
 #include "core/files/ErrorLog.h"
 #include "core/platform/Platform.h"
 #include "ui/app/Reporter.h"
@@ -197,6 +198,9 @@ void Controller::ConnectToolbar(frmToolbar1& t)
             [this](const QString& command, const QString& file, const QString& title) {
                 WhenReady([=, this] { ExchangeFromMenu(command, file, title); });
             });
+    connect(&t, &frmToolbar1::dataFolderRequested, this, [this](const QString& folder) {
+        WhenReady([=, this] { MoveDataFromMenu(folder); });
+    });
     connect(&t, &frmToolbar1::pasteAfterCopyToggled, this,
             [this](bool on) { WhenReady([=, this] { SetPasteAfterCopy(on); }); });
     // Only data that would be lost is saved when the program ends: an edit
@@ -274,6 +278,15 @@ void Controller::ExchangeFromMenu(const QString& command, const QString& file,
         platform().MessageBox(r.summary);
     else
         ReportFailure(title + QStringLiteral(": ") + r.error);
+}
+
+void Controller::MoveDataFromMenu(const QString& folder)
+{
+    const ExchangeResult r = MoveDataWithWindows(folder);
+    if (r.status == ExchangeResult::Done)
+        platform().MessageBox(r.summary);
+    else  // logged by the move
+        platform().MessageBox(QStringLiteral("Keep Data in a Folder: ") + r.error);
 }
 
 void Controller::SetPasteAfterCopy(bool on)
@@ -387,6 +400,28 @@ ExchangeResult Controller::ExchangeWithWindows(const QString& command, const QSt
         command.startsWith(QStringLiteral("import-")))
         ReloadPhrasesIntoWindows();
     return result;
+}
+
+ExchangeResult Controller::MoveDataWithWindows(const QString& folder)
+{
+    // What the user typed goes along: the move copies saved files only.
+    const bool contactsSaved = (!IsContactDetailsLoaded() || m_card->WriteEditToContact()) &&
+                               m_book.SaveUnsavedContacts();
+    if (!contactsSaved || !SaveUnsavedPhrasesInWindows()) {
+        ExchangeResult refused;
+        refused.status = ExchangeResult::Failed;
+        refused.error = QStringLiteral("the %1 could not be saved first, so nothing was moved")
+                            .arg(contactsSaved ? QStringLiteral("phrases") : QStringLiteral("contacts"));
+        return refused;
+    }
+    return MoveDataFiles(m_book, m_settings, folder, [this](const DataFiles& files) {
+        m_book.ContactFilePath = files.contactFile;
+        m_book.LoadContacts();
+        m_contactFileWatch.Watch(files.contactFile);
+        ReloadPhrasesIntoWindows();
+        if (IsRestoreLoaded())
+            m_restore->RefreshVersions();
+    });
 }
 
 void Controller::ReloadContactsIntoWindows()

@@ -100,6 +100,12 @@ public:
     // and the phrase window show the result.
     ExchangeResult ExchangeWithWindows(const QString& command, const QString& fileName);
 
+    // Keep Data in a Folder (the menu, or a later start's --data-folder):
+    // what the windows hold unsaved is saved first (the move refuses when
+    // that fails), then the data files move (MoveDataFiles); the book, the
+    // contact file's watch and the phrase window follow the new files.
+    ExchangeResult MoveDataWithWindows(const QString& folder);
+
     // After a data file was replaced under the program (a restore): the
     // table is loaded again (the list and the card follow the book); the
     // phrase window, when open, reads its file again.
@@ -132,6 +138,7 @@ private:
     // Runs a change to the book made from outside the card with the card's
     // edit, and a new contact it shows, kept through it.
     void ChangeBookFromOutside(const std::function<void()>& change);
+    void MoveDataFromMenu(const QString& folder);
 
     // The models outlive every window (declared first, destroyed last).
     ContactStore m_book;

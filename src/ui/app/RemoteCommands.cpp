@@ -15,6 +15,12 @@ SingleInstance::Reply RunRemoteCommand(Controller& app, const SingleInstance::Re
         const ExchangeResult r = app.ExchangeWithWindows(request.command, request.args.first());
         return {int(r.status), r.summary, r.error};
     }
+    if (request.command == QLatin1String("data-folder")) {
+        if (request.args.size() != 1)
+            return {2, {}, request.command + QStringLiteral(" takes one folder")};
+        const ExchangeResult r = app.MoveDataWithWindows(request.args.first());
+        return {int(r.status), r.summary, r.error};
+    }
     return {2,
             {},
             QStringLiteral("unknown command: %1 %2")

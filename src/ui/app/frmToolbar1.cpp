@@ -13,6 +13,7 @@
 
 #include <QCloseEvent>
 #include <QContextMenuEvent>
+#include <QFileInfo>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFocusEvent>
@@ -143,6 +144,15 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
     }
     connect(mnuToolbar->addAction(QStringLiteral("Open Data Folder")), &QAction::triggered, this,
             &frmToolbar1::OpenDataFolder);
+    mnuDataFolder = mnuToolbar->addAction(QStringLiteral("Keep Data in a Folder\u2026"));
+    mnuDataFolder->setObjectName(QStringLiteral("mnuDataFolder"));
+    connect(mnuDataFolder, &QAction::triggered, this, [this] {
+        const QString folder = desktop().ChooseFolder(
+            QStringLiteral("Keep Data in a Folder"),
+            QFileInfo(m_settings.ContactFilePath).absolutePath());
+        if (!folder.isEmpty())
+            emit dataFolderRequested(folder);
+    });
     mnuToolbar->addSeparator();
     mnuPasteAfterCopy = mnuToolbar->addAction(QStringLiteral("Paste Phrases into the Chat Window"));
     mnuPasteAfterCopy->setObjectName(QStringLiteral("mnuPasteAfterCopy"));

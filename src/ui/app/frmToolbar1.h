@@ -60,6 +60,7 @@ public:
     // The right-click menu: the commands beyond the four buttons.
     QMenu* mnuToolbar = nullptr;
     QAction* mnuRestore = nullptr;
+    QAction* mnuDataFolder = nullptr;  // Keep Data in a Folder…
     QAction* mnuPasteAfterCopy = nullptr;  // checkable: [phrases] PasteAfterCopy
 
 signals:
@@ -74,6 +75,8 @@ signals:
     // command in what is reported.
     void exchangeRequested(const QString& command, const QString& file, const QString& title);
     void pasteAfterCopyToggled(bool on);
+    // Keep Data in a Folder…: the folder the user chose.
+    void dataFolderRequested(const QString& folder);
 
 protected:
     void closeEvent(QCloseEvent* e) override;

@@ -44,6 +44,9 @@ public:
     // true, starting from suggestedName). The empty text when cancelled.
     virtual QString ChooseFile(bool save, const QString& title, const QString& filter,
                                const QString& suggestedName) = 0;
+    // A modal folder chooser opening at `startFolder`. The empty text when
+    // cancelled.
+    virtual QString ChooseFolder(const QString& title, const QString& startFolder) = 0;
 };
 
 // The desktop in use; never null once installed.

@@ -152,6 +152,11 @@ QString QtPlatform::ChooseFile(bool save, const QString& title, const QString& f
                 : QFileDialog::getOpenFileName(nullptr, title, suggestedName, filter);
 }
 
+QString QtPlatform::ChooseFolder(const QString& title, const QString& startFolder)
+{
+    return QFileDialog::getExistingDirectory(nullptr, title, startFolder);
+}
+
 double QtPlatform::ScreenWidthTwips()
 {
     const QScreen* screen = QGuiApplication::primaryScreen();

@@ -26,6 +26,7 @@ public:
     QRect AvailableArea(const QWidget* near) override;
     QString ChooseFile(bool save, const QString& title, const QString& filter,
                        const QString& suggestedName) override;
+    QString ChooseFolder(const QString& title, const QString& startFolder) override;
 
 private:
     int m_busyDepth = 0;
