@@ -404,24 +404,29 @@ ExchangeResult Controller::ExchangeWithWindows(const QString& command, const QSt
 
 ExchangeResult Controller::MoveDataWithWindows(const QString& folder)
 {
-    // What the user typed goes along: the move copies saved files only.
-    const bool contactsSaved = (!IsContactDetailsLoaded() || m_card->WriteEditToContact()) &&
-                               m_book.SaveUnsavedContacts();
-    if (!contactsSaved || !SaveUnsavedPhrasesInWindows()) {
-        ExchangeResult refused;
-        refused.status = ExchangeResult::Failed;
-        refused.error = QStringLiteral("the %1 could not be saved first, so nothing was moved")
-                            .arg(contactsSaved ? QStringLiteral("phrases") : QStringLiteral("contacts"));
-        return refused;
-    }
-    return MoveDataFiles(m_book, m_settings, folder, [this](const DataFiles& files) {
-        m_book.ContactFilePath = files.contactFile;
-        m_book.LoadContacts();
-        m_contactFileWatch.Watch(files.contactFile);
-        ReloadPhrasesIntoWindows();
-        if (IsRestoreLoaded())
-            m_restore->RefreshVersions();
+    // What the user typed goes along: the move copies saved files only. An
+    // empty new contact on the card is not saved for it.
+    ExchangeResult result;
+    ChangeBookFromOutside([&] {
+        const bool contactsSaved = (!IsContactDetailsLoaded() || m_card->WriteEditToContact()) &&
+                                   m_book.SaveUnsavedContacts();
+        if (!contactsSaved || !SaveUnsavedPhrasesInWindows()) {
+            result.status = ExchangeResult::Failed;
+            result.error = QStringLiteral("the %1 could not be saved first, so nothing was moved")
+                               .arg(contactsSaved ? QStringLiteral("phrases")
+                                                  : QStringLiteral("contacts"));
+            return;
+        }
+        result = MoveDataFiles(m_book, m_settings, folder, [this](const DataFiles& files) {
+            m_book.ContactFilePath = files.contactFile;
+            m_book.LoadContacts();
+            m_contactFileWatch.Watch(files.contactFile);
+            ReloadPhrasesIntoWindows();
+            if (IsRestoreLoaded())
+                m_restore->RefreshVersions();
+        });
     });
+    return result;
 }
 
 void Controller::ReloadContactsIntoWindows()
