@@ -334,6 +334,59 @@ private slots:
         QCOMPARE(merged.conflicts.size(), 1);  // Bob's notes, with no base
     }
 
+    // A conflict copy is merged only when read whole, and is never lost:
+    // when it cannot be moved into backups/ it stays where it was.
+    void aConflictCopyIsMergedOnlyWholeAndNeverLost()
+    {
+        FakeSystem fake;
+        TestFolder folder;
+        const QString path = folder.File(QStringLiteral("chatcontacts.lis"));
+        const auto write = [&](const QString& name, const std::vector<ContactRecord>& book) {
+            QByteArray bytes;
+            for (const ContactRecord& r : book) {
+                r.AppendUtf8Line(bytes, char(31));
+                bytes.append("\r\n");
+            }
+            folder.Write(name, bytes);
+        };
+        write("chatcontacts.lis", base);
+        ContactStore book;
+        book.ContactFilePath = path;
+        book.LoadContacts();
+        QSignalSpy problems(&book, &ContactStore::problem);
+        QSignalSpy saves(&book, &ContactStore::saved);
+        const QByteArray before = folder.Read("chatcontacts.lis");
+
+        std::vector<ContactRecord> theirs = base;
+        theirs.push_back(Contact("t", T2, {{F::ChatName, "Tia"}}));
+        theirs.push_back(Contact("u", T2, {{F::Notes, QString(40000, u'x')}}));  // too long
+        const QString cut = "chatcontacts (conflicted copy 2026-12-10 013012).lis";
+        write(cut, theirs);
+        QVERIFY(!book.TakeConflictCopy(folder.File(cut)));
+        QCOMPARE(problems.size(), 1);
+        QCOMPARE(saves.size(), 0);
+        QCOMPARE(book.ContactCount, int16_t(3));
+        QCOMPARE(folder.Read("chatcontacts.lis"), before);
+        QVERIFY(folder.Exists(cut));
+
+        theirs.pop_back();
+        const QString whole = "chatcontacts.sync-conflict-20261210-013012-ABCDEF7.lis";
+        write(whole, theirs);
+        folder.Write("backups", "a file where the folder would be");
+        QVERIFY(book.TakeConflictCopy(folder.File(whole)));
+        QCOMPARE(saves.size(), 1);
+        QCOMPARE(Names(MergedBook{{book.Contacts.begin() + 1, book.Contacts.end() - 1}, {}}),
+                 (QStringList{"Ann", "Bob", "Cy", "Tia"}));
+        QVERIFY(folder.Read("chatcontacts.lis").contains("Tia"));
+        QVERIFY(folder.Exists(whole));
+        QCOMPARE(problems.size(), 2);
+        QVERIFY(problems[1][0].toString().contains("could not be moved"));
+        // Taken again (the next start): the book holds it all, nothing is
+        // written.
+        QVERIFY(book.TakeConflictCopy(folder.File(whole)));
+        QCOMPARE(saves.size(), 1);
+    }
+
     void phrasesAddedKeptOnceRemovedRemovedThisSidesOrderFirst()
     {
         const QStringList phrasesBase{"hi", "brb", "lol", "bye"};
