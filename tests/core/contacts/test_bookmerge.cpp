@@ -257,8 +257,9 @@ private slots:
         std::vector<ContactRecord> mine = base, theirs = base;
         mine.push_back(Contact("m", T2, {{F::ChatName, "Mo"}}));
         theirs.push_back(Contact("t", T2, {{F::ChatName, "Tia"}}));
+        theirs.push_back(Contact("u", "", {{F::ChatName, "Una"}}));  // an older program's
         const MergedBook merged = MergeCopy(mine, theirs);
-        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy", "Mo", "Tia"}));
+        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy", "Mo", "Tia", "Una"}));
         QVERIFY(merged.conflicts.isEmpty());
     }
 
