@@ -1,7 +1,10 @@
 #include "core/contacts/BookMerge.h"
 #include "core/contacts/ContactStore.h"
 #include "core/files/Backups.h"
+#include "core/files/FileStamp.h"
+#include "core/phrases/PhraseList.h"
 #include "core/phrases/PhraseMerge.h"
+#include "core/platform/AtomicFile.h"
 #include "support/FakeSystem.h"
 #include "support/TestFolder.h"
 
@@ -386,6 +389,40 @@ private slots:
         // written.
         QVERIFY(book.TakeConflictCopy(folder.File(whole)));
         QCOMPARE(saves.size(), 1);
+    }
+
+    // A phrase list whose save failed meets its file replaced by another
+    // program: merged and written once, or not at all when the merge is
+    // that file.
+    void aPhraseListWhoseSaveFailedIsMergedWithItsReplacedFile()
+    {
+        FakeSystem fake;
+        TestFolder folder;
+        folder.Write("phrases.txt", "hi\r\nbrb\r\n");
+        PhraseList list;
+        list.Load(folder.File("phrases.txt"));
+        QSignalSpy saves(&list, &PhraseList::saved);
+        const auto addUnsaved = [&](const QString& phrase) {
+            RefuseWrites(QStringLiteral("disk full"));
+            list.Add(phrase);
+            RefuseWrites(QString());
+            QVERIFY(list.Unsaved());
+        };
+        addUnsaved("gtg");
+        folder.Write("phrases.txt", "hi\r\nthx\r\n");  // brb removed there, thx added
+        list.TakeOutsideChange();
+        QCOMPARE(list.Phrases(), (QStringList{"hi", "gtg", "thx"}));
+        QCOMPARE(folder.Read("phrases.txt"), QByteArray("hi\r\ngtg\r\nthx\r\n"));
+        QCOMPARE(saves.size(), 1);
+        QVERIFY(!list.Unsaved());
+
+        addUnsaved("np");
+        folder.Write("phrases.txt", "hi\r\ngtg\r\nthx\r\nnp\r\n");  // the same phrase there
+        const FileStamp arrived = StampOfFile(folder.File("phrases.txt"));
+        list.TakeOutsideChange();
+        QVERIFY(!list.Unsaved());
+        QCOMPARE(saves.size(), 1);
+        QVERIFY(!ChangedOnDisk(arrived, folder.File("phrases.txt")));
     }
 
     void phrasesAddedKeptOnceRemovedRemovedThisSidesOrderFirst()
