@@ -22,20 +22,11 @@
 namespace {
 
 // --- the base of a merge ----------------------------------------------------
-// The book (and phrase list) both sides once held. None is known yet when a
-// folder already holds a book: the empty base keeps every contact and
-// phrase of both sides, and a field set differently on both is decided by
-// the later change. A base found later (an older kept version both files
-// descend from) goes in here, and only here.
-struct MergeBase {
-    std::vector<ContactRecord> contacts;
-    QStringList phrases;
-};
-
-MergeBase BaseForMerge(const QString& /*mineFile*/, const QString& /*theirsFile*/)
-{
-    return {};
-}
+// Whether the folder's book is this one's copy on another machine or
+// another book altogether is not known: the base is built from the change
+// times, as for a sync program's conflict copy (a contact both hold alike
+// dates the parting; without one, nothing counts as deleted). The phrases
+// have no change times: their empty base keeps every phrase of both.
 
 // --- small helpers ------------------------------------------------------------
 
@@ -295,8 +286,7 @@ bool MoveContactFile(Move& move, const ContactStore& book, Leg& leg, ContactOutc
         mine.clear();
     const int theirCount = std::clamp<int>(theirs.ContactCount, 0, int(theirs.Contacts.size()) - 1);
     const std::span<const ContactRecord> theirSpan(theirs.Contacts.data() + 1, size_t(theirCount));
-    const MergeBase base = BaseForMerge(leg.from, leg.to);
-    MergedBook merged = MergeBooks(base.contacts, mine, theirSpan);
+    MergedBook merged = MergeBooks(BaseFromChangeTimes(mine, theirSpan), mine, theirSpan);
     if (merged.contacts.size() > size_t(MaxContacts)) {
         error = QStringLiteral("the two address books hold more than %1 contacts together")
                     .arg(MaxContacts);
@@ -338,7 +328,7 @@ bool MovePhraseFile(Move& move, Leg& leg, int& phrases, QString& error)
                 problem.message;
         return false;
     }
-    const QStringList merged = MergePhrases(BaseForMerge(leg.from, leg.to).phrases, mine, theirs);
+    const QStringList merged = MergePhrases(QStringList(), mine, theirs);
     phrases = int(merged.size());
     if (merged == theirs)
         return true;

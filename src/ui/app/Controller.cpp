@@ -51,6 +51,19 @@ Controller::Controller()
     // the table first, so a merge keeps it.
     connect(&m_contactFileWatch, &DataFileWatch::replaced, this,
             [this] { ChangeBookFromOutside([this] { m_book.TakeOutsideChange(); }); });
+    connect(&m_contactFileWatch, &DataFileWatch::conflictCopyFound, this,
+            [this](const QString& copy) {
+                ChangeBookFromOutside([this, copy] { m_book.TakeConflictCopy(copy); });
+            });
+    // The phrase file the same way; the window follows its list.
+    connect(&m_phrases, &PhraseList::saved, &m_phraseFileWatch, &DataFileWatch::Remember);
+    connect(&m_phrases, &PhraseList::reloaded, &m_phraseFileWatch, &DataFileWatch::Remember);
+    connect(&m_phraseFileWatch, &DataFileWatch::replaced, &m_phrases,
+            &PhraseList::TakeOutsideChange);
+    connect(&m_phraseFileWatch, &DataFileWatch::conflictCopyFound, this,
+            [this](const QString& copy) {
+                m_phrases.TakeConflictCopy(copy, m_settings.PhraseListFile);
+            });
 }
 
 Controller::~Controller() { UnloadAllWindows(); }
@@ -258,6 +271,11 @@ void Controller::ReadDataFiles()
         m_book.ContactFilePath = m_settings.ContactFilePath;
         m_book.LoadContacts();
         m_contactFileWatch.Watch(m_book.ContactFilePath);
+        m_contactFileWatch.CheckConflictCopies();
+    });
+    RunStartupStep("phrases", [this] {
+        m_phraseFileWatch.Watch(m_settings.PhraseListFile);
+        m_phraseFileWatch.CheckConflictCopies();
     });
 }
 

@@ -86,9 +86,25 @@ void frmPhrases::Load() { m_phrases.Load(m_settings.PhraseListFile); }
 void frmPhrases::ShowAll()
 {
     m_closeRefused = false;
+    // The list read anew (a file another program put in place) keeps the
+    // selected phrase selected where it is still there: at its row, or else
+    // where it first appears.
+    const int row = SelectedRow();
+    const QString selected = row >= 0 ? lstPhrases->item(row)->text() : QString();
+    const QSignalBlocker blocker(lstPhrases);
     lstPhrases->clear();
-    txtPhrase->clear();
     lstPhrases->addItems(m_phrases.Phrases());
+    int again = -1;
+    if (row >= 0)
+        again = m_phrases.At(row) == selected && row < m_phrases.Count()
+                    ? row
+                    : int(m_phrases.Phrases().indexOf(selected));
+    if (again < 0) {
+        txtPhrase->clear();
+        return;
+    }
+    lstPhrases->setCurrentRow(again);
+    txtPhrase->setText(selected);
 }
 
 void frmPhrases::ShowRemoved(int row)
@@ -251,15 +267,24 @@ void frmPhrases::Add()
 
 void frmPhrases::Edit()
 {
-    const int row = SelectedRow();
+    int row = SelectedRow();
     if (row < 0)
         return;
+    const QString before = lstPhrases->item(row)->text();
     const QString answer = AskForPhrase(QStringLiteral("Edit Phrase "),
-                                        QStringLiteral("Editing Existing Phrase in List"),
-                                        lstPhrases->item(row)->text());
+                                        QStringLiteral("Editing Existing Phrase in List"), before);
     if (answer.isEmpty())
         return;
-    m_phrases.Edit(row, answer);
+    // The list may have been read anew while the box was open (another
+    // program replaced its file): the phrase is where the selection kept it,
+    // and when it is gone the edited text is added, never written over
+    // another phrase.
+    if (m_phrases.At(row) != before)
+        row = SelectedRow();
+    if (row < 0 || m_phrases.At(row) != before)
+        m_phrases.Add(answer);
+    else
+        m_phrases.Edit(row, answer);
 }
 
 void frmPhrases::Remove()
