@@ -113,14 +113,16 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
     if (!window)
         return;
     // Changing the flags of the native window handle neither re-creates the
-    // window nor activates it, and it stays where it is.
+    // window nor activates it, and it stays where it is. A window that has
+    // no native window yet takes the flags when it is created (at the first
+    // show), in the same requests that create it.
     window->setAttribute(Qt::WA_ShowWithoutActivating, true);
-    window->winId();
     Qt::WindowFlags flags = window->windowFlags();
     flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
     window->overrideWindowFlags(flags);
-    if (QWindow* handle = window->windowHandle())
-        handle->setFlags(flags);
+    if (window->testAttribute(Qt::WA_WState_Created))
+        if (QWindow* handle = window->windowHandle())
+            handle->setFlags(flags);
     window->move(pixels.topLeft());
     if (!window->isVisible()) {
         window->show();
