@@ -18,7 +18,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
-#include <xcb/xcb.h>
+
+#include "ui/desktop/XLibraries.h"  // after Qt's headers (the X macros)
 
 QtPlatform::QtPlatform(const QString& programFolder) : SystemPlatform(programFolder)
 {
@@ -130,7 +131,8 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
         // run, so the window is mapped while the caller works on.
         auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
         if (x11 && QGuiApplication::platformName() == QLatin1String("xcb") && x11->connection())
-            xcb_flush(x11->connection());
+            if (const XcbFunctions* xcb = Xcb())
+                xcb->flush(x11->connection());
     }
 }
 
