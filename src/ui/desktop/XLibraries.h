@@ -31,7 +31,8 @@ struct XcbFunctions {
 const XcbFunctions* Xcb();
 
 // The function `name` of the library `soname`, which is opened at the first
-// call and stays loaded; false (and `function` null) when either is missing.
+// call and stays loaded; null when either is missing. XLibraryFunction puts
+// it into a typed pointer and says whether there was one.
 void* XLibrarySymbol(const char* soname, const char* name);
 template <typename Function>
 bool XLibraryFunction(const char* soname, const char* name, Function& function)
