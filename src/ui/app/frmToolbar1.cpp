@@ -76,12 +76,14 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
     // pictures: their tooltips show all the same.
     setAttribute(Qt::WA_AlwaysShowToolTips);
 
+    // The controls stay hidden, without their pictures and the clock's text,
+    // until the window is shown (CompleteControls).
     for (int i = 0; i < 4; ++i) {
         auto* b = new QToolButton(this);
+        b->hide();
         b->setObjectName(QStringLiteral("cmdButton%1").arg(i));
         b->setGeometry(TwipsRect(kButtons[i].left, 0, 355, 315));
         b->setToolTip(QString::fromLatin1(kButtons[i].tooltip));
-        b->setIcon(ToolbarIcon(i));
         b->setIconSize(kButtons[i].iconSize);
         b->setAutoRaise(false);
         b->setFocusPolicy(Qt::TabFocus);
@@ -90,6 +92,7 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
     }
 
     lblTime = new ClockLabel(this);
+    lblTime->hide();
     lblTime->setObjectName(QStringLiteral("lblTime"));
     lblTime->setGeometry(TwipsRect(1620, 90, 915, 195));
     lblTime->setToolTip(QStringLiteral("Double Click to toggle current time and time started"));
@@ -97,9 +100,6 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
     QFont clockFont(QStringLiteral("MS Sans Serif"));
     clockFont.setPixelSize(kClockPixels);
     lblTime->setFont(clockFont);
-    // Measured once the fonts are set up (Load): building a font before the
-    // toolbar is on the screen would load the whole font database first.
-    lblTime->setText(QStringLiteral("12:33:22 PM"));
     QPalette lp = lblTime->palette();
     lp.setColor(QPalette::Window, kLightGrey);
     lblTime->setPalette(lp);
@@ -185,6 +185,29 @@ frmToolbar1::frmToolbar1(const Settings& settings) : m_settings(settings)
     Timer1->start();
 }
 
+void frmToolbar1::CompleteControls()
+{
+    if (m_controlsComplete)
+        return;
+    m_controlsComplete = true;
+    for (int i = 0; i < 4; ++i)
+        cmdButton[i]->setIcon(ToolbarIcon(i));
+    // Measured once the fonts are set up (FinishLoad): building a font before
+    // the toolbar is on the screen would load the whole font database first.
+    lblTime->setText(QStringLiteral("12:33:22 PM"));
+    for (QToolButton* b : cmdButton)
+        b->show();
+    lblTime->show();
+}
+
+void frmToolbar1::showEvent(QShowEvent* e)
+{
+    // Shown other than by ShowFirst: the controls come with the window.
+    if (!m_showingFirst)
+        CompleteControls();
+    QWidget::showEvent(e);
+}
+
 void frmToolbar1::SetClockColour(const QColor& colour)
 {
     QPalette lp = lblTime->palette();
@@ -238,7 +261,15 @@ void frmToolbar1::ShowFirst()
     ShowCurrentTime = -1;
     setWindowTitle(QStringLiteral("Banterly"));
     MoveWindow(*this, d.ScreenWidthTwips() / 2, 0);
+    // The window's map request goes out first, the controls follow before
+    // its first frame. The first text set or control shown starts the
+    // accessibility bridge, which connects to the session bus (or, without
+    // one, starts a program to find it) and asks the X server for a
+    // property: done before the map, that delayed it by milliseconds.
+    m_showingFirst = true;
     SetTopmost(*this, -1);
+    m_showingFirst = false;
+    CompleteControls();
 }
 
 void frmToolbar1::FinishLoad()

@@ -80,6 +80,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* e) override;
+    void showEvent(QShowEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void contextMenuEvent(QContextMenuEvent* e) override;
     // Shift+F10 and the Menu key open the right-click menu under the toolbar.
@@ -89,10 +90,14 @@ protected:
 private:
     const Settings& m_settings;  // the paste switch's check shows its value
     bool m_closeAfterFailedSave = false;  // a close was refused because a save failed
+    // The buttons' pictures, the clock's first text, and the controls shown.
+    void CompleteControls();
     void SetClockColour(const QColor& colour);
     void SetClockText(const QString& text);
     bool m_fontsReady = false;  // the font stand-ins are installed (Load)
     bool m_painted = false;     // the first frame is drawn
+    bool m_controlsComplete = false;  // CompleteControls has run
+    bool m_showingFirst = false;      // ShowFirst is showing the window
 };
 
 // Runs a start-up step; an error it raises is shown and logged, and start-up

@@ -18,7 +18,8 @@
 #include <QUrl>
 #include <QWidget>
 #include <QWindow>
-#include <xcb/xcb.h>
+
+#include "ui/desktop/XLibraries.h"  // after Qt's headers (the X macros)
 
 QtPlatform::QtPlatform(const QString& programFolder) : SystemPlatform(programFolder)
 {
@@ -113,14 +114,16 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
     if (!window)
         return;
     // Changing the flags of the native window handle neither re-creates the
-    // window nor activates it, and it stays where it is.
+    // window nor activates it, and it stays where it is. A window that has
+    // no native window yet takes the flags when it is created (at the first
+    // show), in the same requests that create it.
     window->setAttribute(Qt::WA_ShowWithoutActivating, true);
-    window->winId();
     Qt::WindowFlags flags = window->windowFlags();
     flags.setFlag(Qt::WindowStaysOnTopHint, topmost);
     window->overrideWindowFlags(flags);
-    if (QWindow* handle = window->windowHandle())
-        handle->setFlags(flags);
+    if (window->testAttribute(Qt::WA_WState_Created))
+        if (QWindow* handle = window->windowHandle())
+            handle->setFlags(flags);
     window->move(pixels.topLeft());
     if (!window->isVisible()) {
         window->show();
@@ -128,7 +131,8 @@ void QtPlatform::SetWindowPos(QWidget* window, bool topmost, const QRect& pixels
         // run, so the window is mapped while the caller works on.
         auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
         if (x11 && QGuiApplication::platformName() == QLatin1String("xcb") && x11->connection())
-            xcb_flush(x11->connection());
+            if (const XcbFunctions* xcb = Xcb())
+                xcb->flush(x11->connection());
     }
 }
 

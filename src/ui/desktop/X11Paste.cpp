@@ -5,17 +5,31 @@
 
 // The X headers come last: they define macros (None, Bool, KeyPress ...)
 // that clash with names in Qt's headers.
+#include "ui/desktop/XLibraries.h"
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
-#include <xcb/xcb.h>
 
 #include <cstdlib>
 #include <cstring>
 
+struct XlibFunctions {
+    decltype(&::XKeysymToKeycode) KeysymToKeycode;
+    decltype(&::XQueryKeymap) QueryKeymap;
+    decltype(&::XFlush) Flush;
+};
+
+struct XTestFunctions {
+    decltype(&::XTestQueryExtension) QueryExtension;
+    decltype(&::XTestFakeKeyEvent) FakeKeyEvent;
+};
+
 struct X11Paste::Connection {
     ::Display* xlib = nullptr;        // for XTEST and the key map
     xcb_connection_t* xcb = nullptr;  // for everything else (errors come back here)
+    const XcbFunctions* c = nullptr;
+    const XlibFunctions* x = nullptr;
+    const XTestFunctions* xtest = nullptr;  // null without the XTEST library
     xcb_window_t root = 0;
     xcb_atom_t netActiveWindow = 0;
     xcb_atom_t netSupported = 0;
@@ -24,24 +38,48 @@ struct X11Paste::Connection {
 
 namespace {
 
-xcb_atom_t InternAtom(xcb_connection_t* c, const char* name)
+xcb_atom_t InternAtom(const XcbFunctions& f, xcb_connection_t* c, const char* name)
 {
-    const xcb_intern_atom_cookie_t cookie = xcb_intern_atom(c, 0, uint16_t(strlen(name)), name);
-    xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(c, cookie, nullptr);
+    const xcb_intern_atom_cookie_t cookie = f.intern_atom(c, 0, uint16_t(strlen(name)), name);
+    xcb_intern_atom_reply_t* reply = f.intern_atom_reply(c, cookie, nullptr);
     const xcb_atom_t atom = reply ? reply->atom : 0;
     std::free(reply);
     return atom;
 }
 
 // The window's parent; 0 at the root or when the window is gone.
-xcb_window_t Parent(xcb_connection_t* c, xcb_window_t window)
+xcb_window_t Parent(const XcbFunctions& f, xcb_connection_t* c, xcb_window_t window)
 {
-    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(c, xcb_query_tree(c, window), nullptr);
+    xcb_query_tree_reply_t* tree = f.query_tree_reply(c, f.query_tree(c, window), nullptr);
     if (!tree)
         return 0;
     const xcb_window_t parent = tree->parent == tree->root ? 0 : tree->parent;
     std::free(tree);
     return parent;
+}
+
+// libX11 is loaded already (Qt's X11 platform needs it); libXtst is loaded
+// by the first call. Null when a library or one of its functions is missing.
+const XlibFunctions* Xlib()
+{
+    static XlibFunctions f{};
+    static const bool ok = [] {
+        const auto get = [](const char* name, auto& function) {
+            return XLibraryFunction("libX11.so.6", name, function);
+        };
+        return get("XKeysymToKeycode", f.KeysymToKeycode) && get("XQueryKeymap", f.QueryKeymap) &&
+               get("XFlush", f.Flush);
+    }();
+    return ok ? &f : nullptr;
+}
+
+const XTestFunctions* XTest()
+{
+    static XTestFunctions f{};
+    static const bool ok =
+        XLibraryFunction("libXtst.so.6", "XTestQueryExtension", f.QueryExtension) &&
+        XLibraryFunction("libXtst.so.6", "XTestFakeKeyEvent", f.FakeKeyEvent);
+    return ok ? &f : nullptr;
 }
 
 constexpr int kMaxDepth = 32;  // a guard against a broken window tree
@@ -57,16 +95,19 @@ X11Paste::Connection* X11Paste::Open()
         return m_display->xcb ? m_display.get() : nullptr;
     m_display = std::make_unique<Connection>();
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    if (!x11 || !x11->display() || !x11->connection())
+    if (!x11 || !x11->display() || !x11->connection() || !Xcb() || !Xlib())
         return nullptr;
     Connection& d = *m_display;
     d.xlib = x11->display();
     d.xcb = x11->connection();
+    d.c = Xcb();
+    d.x = Xlib();
+    d.xtest = XTest();
     d.root = DefaultRootWindow(d.xlib);
-    d.netActiveWindow = InternAtom(d.xcb, "_NET_ACTIVE_WINDOW");
-    d.netSupported = InternAtom(d.xcb, "_NET_SUPPORTED");
+    d.netActiveWindow = InternAtom(*d.c, d.xcb, "_NET_ACTIVE_WINDOW");
+    d.netSupported = InternAtom(*d.c, d.xcb, "_NET_SUPPORTED");
     int event = 0, error = 0, major = 0, minor = 0;
-    d.hasXTest = XTestQueryExtension(d.xlib, &event, &error, &major, &minor);
+    d.hasXTest = d.xtest && d.xtest->QueryExtension(d.xlib, &event, &error, &major, &minor);
     return &d;
 }
 
@@ -80,18 +121,22 @@ QString X11Paste::Unavailable()
                               "XWayland).")
             .arg(name);
     }
+    if (!d->xtest)
+        return QStringLiteral("Pasting needs the XTEST library (libXtst.so.6), which is not "
+                              "installed.");
     if (!d->hasXTest)
         return QStringLiteral("The X server lacks the XTEST extension, which Banterly needs to "
                               "press Ctrl+V in the chat window.");
     // The window manager must name the active window and take activation
     // requests.
     bool supported = false;
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        d->xcb, xcb_get_property(d->xcb, 0, d->root, d->netSupported, XCB_ATOM_ATOM, 0, 4096),
+    const XcbFunctions& c = *d->c;
+    xcb_get_property_reply_t* reply = c.get_property_reply(
+        d->xcb, c.get_property(d->xcb, 0, d->root, d->netSupported, XCB_ATOM_ATOM, 0, 4096),
         nullptr);
     if (reply && reply->format == 32) {
-        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply));
-        const int n = xcb_get_property_value_length(reply) / 4;
+        const auto* atoms = static_cast<const xcb_atom_t*>(c.get_property_value(reply));
+        const int n = c.get_property_value_length(reply) / 4;
         for (int i = 0; i < n && !supported; ++i)
             supported = atoms[i] == d->netActiveWindow;
     }
@@ -107,12 +152,13 @@ PasteWindows::WindowId X11Paste::ActiveWindow()
     const Connection* d = Open();
     if (!d)
         return 0;
-    xcb_get_property_reply_t* reply = xcb_get_property_reply(
-        d->xcb, xcb_get_property(d->xcb, 0, d->root, d->netActiveWindow, XCB_ATOM_WINDOW, 0, 1),
+    const XcbFunctions& c = *d->c;
+    xcb_get_property_reply_t* reply = c.get_property_reply(
+        d->xcb, c.get_property(d->xcb, 0, d->root, d->netActiveWindow, XCB_ATOM_WINDOW, 0, 1),
         nullptr);
     WindowId active = 0;
-    if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
-        active = *static_cast<const xcb_window_t*>(xcb_get_property_value(reply));
+    if (reply && reply->format == 32 && c.get_property_value_length(reply) >= 4)
+        active = *static_cast<const xcb_window_t*>(c.get_property_value(reply));
     std::free(reply);
     return active;
 }
@@ -130,7 +176,7 @@ QSet<PasteWindows::WindowId> X11Paste::OwnWindows()
         // The window and the frames the window manager put around it.
         for (int depth = 0; window != 0 && depth < kMaxDepth; ++depth) {
             own.insert(window);
-            window = Parent(d->xcb, window);
+            window = Parent(*d->c, d->xcb, window);
         }
     }
     return own;
@@ -142,8 +188,8 @@ bool X11Paste::WindowExists(WindowId window)
     if (!d || window == 0)
         return false;
     xcb_generic_error_t* error = nullptr;
-    xcb_get_window_attributes_reply_t* reply =
-        xcb_get_window_attributes_reply(d->xcb, xcb_get_window_attributes(d->xcb, window), &error);
+    xcb_get_window_attributes_reply_t* reply = d->c->get_window_attributes_reply(
+        d->xcb, d->c->get_window_attributes(d->xcb, window), &error);
     const bool exists = reply != nullptr;
     std::free(reply);
     std::free(error);
@@ -156,14 +202,14 @@ bool X11Paste::FocusWithin(WindowId window)
     if (!d || window == 0)
         return false;
     xcb_get_input_focus_reply_t* reply =
-        xcb_get_input_focus_reply(d->xcb, xcb_get_input_focus(d->xcb), nullptr);
+        d->c->get_input_focus_reply(d->xcb, d->c->get_input_focus(d->xcb), nullptr);
     xcb_window_t focus = reply ? reply->focus : 0;
     std::free(reply);
     // The focus may sit on a child of the top-level window (a focus proxy).
     for (int depth = 0; focus > 1 && depth < kMaxDepth; ++depth) {  // 1 is PointerRoot
         if (focus == window)
             return true;
-        focus = Parent(d->xcb, focus);
+        focus = Parent(*d->c, d->xcb, focus);
     }
     return false;
 }
@@ -181,10 +227,10 @@ void X11Paste::Activate(WindowId window)
     message.data.data32[0] = 2;  // on the user's behalf, as a pager or taskbar asks
     message.data.data32[1] = XCB_CURRENT_TIME;
     message.data.data32[2] = 0;
-    xcb_send_event(d->xcb, 0, d->root,
-                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
-    xcb_flush(d->xcb);
+    d->c->send_event(d->xcb, 0, d->root,
+                     XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                     reinterpret_cast<const char*>(&message));
+    d->c->flush(d->xcb);
 }
 
 void X11Paste::SendPasteKeys()
@@ -192,24 +238,26 @@ void X11Paste::SendPasteKeys()
     const Connection* d = Open();
     if (!d || !d->hasXTest)
         return;
-    const KeyCode control = XKeysymToKeycode(d->xlib, XK_Control_L);
-    const KeyCode v = XKeysymToKeycode(d->xlib, XK_v);
+    const XlibFunctions& x = *d->x;
+    const KeyCode control = x.KeysymToKeycode(d->xlib, XK_Control_L);
+    const KeyCode v = x.KeysymToKeycode(d->xlib, XK_v);
     if (control == 0 || v == 0)
         return;
     // A Control key the user still holds (after Ctrl+C in the phrase list)
     // is left as it is: releasing it here would leave it up while held.
     char keys[32] = {};
-    XQueryKeymap(d->xlib, keys);
+    x.QueryKeymap(d->xlib, keys);
     const auto down = [&keys](KeyCode k) { return (keys[k / 8] >> (k % 8)) & 1; };
-    const KeyCode controlR = XKeysymToKeycode(d->xlib, XK_Control_R);
+    const KeyCode controlR = x.KeysymToKeycode(d->xlib, XK_Control_R);
     const bool controlHeld = down(control) || (controlR != 0 && down(controlR));
+    const auto key = d->xtest->FakeKeyEvent;
     if (!controlHeld)
-        XTestFakeKeyEvent(d->xlib, control, True, CurrentTime);
-    XTestFakeKeyEvent(d->xlib, v, True, CurrentTime);
-    XTestFakeKeyEvent(d->xlib, v, False, CurrentTime);
+        key(d->xlib, control, True, CurrentTime);
+    key(d->xlib, v, True, CurrentTime);
+    key(d->xlib, v, False, CurrentTime);
     if (!controlHeld)
-        XTestFakeKeyEvent(d->xlib, control, False, CurrentTime);
-    XFlush(d->xlib);
+        key(d->xlib, control, False, CurrentTime);
+    x.Flush(d->xlib);
 }
 
 // The accessor lives here so that PasteWindows.h needs no implementation of

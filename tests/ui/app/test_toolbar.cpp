@@ -196,6 +196,7 @@ private slots:
     void controlsHaveTheirGeometryTextsAndColours()
     {
         frmToolbar1& t = App().Toolbar();
+        t.ShowFirst();  // the pictures and the clock's text come with the window
         QCOMPARE(t.windowTitle(), QStringLiteral("Banterly"));
         QCOMPARE(t.size(), QSize(222, 21));  // 3330 x 315 twips
         QCOMPARE(t.palette().color(QPalette::Window), kLightGrey);
