@@ -245,8 +245,10 @@ contacts_of() {
 identity_of() {  # identity_of SIDE CHATNAME
     awk -F"$D" -v n="$2" '$25 == n { print $2 }' "$(book "$1")" 2>/dev/null
 }
-conflict_copies() {  # conflict_copies SIDE: conflict copies beside the book
-    find "$(sync_dir "$1")" -maxdepth 1 -name '*.sync-conflict-*' 2>/dev/null
+# Conflict copies beside SIDE's book (not Syncthing's own temporary files,
+# which it may leave when a copy it was fetching went away meanwhile).
+conflict_copies() {  # conflict_copies SIDE
+    find "$(sync_dir "$1")" -maxdepth 1 -name '*.sync-conflict-*' ! -name '.syncthing.*' 2>/dev/null
 }
 books_equal() { cmp -s "$(book a)" "$(book b)"; }
 book_has() { grep -q "$2" "$(book "$1")" 2>/dev/null; }
