@@ -5,6 +5,8 @@
 
 #include <QHash>
 
+#include <optional>
+
 namespace {
 
 namespace F = ContactField;
@@ -134,7 +136,111 @@ MergedBook MergeBooks(std::span<const ContactRecord> base, std::span<const Conta
     }
     out.sameAsMine = out.contacts.size() == mine.size() &&
                      std::equal(mine.begin(), mine.end(), out.contacts.begin(), Same);
+    out.sameAsTheirs = out.contacts.size() == theirs.size() &&
+                       std::equal(theirs.begin(), theirs.end(), out.contacts.begin(), Same);
     return out;
+}
+
+namespace {
+
+QByteArrayView StampOf(const ContactRecord& r) { return r.FieldBytes(F::ChangedAt); }
+
+// What the two sides certainly agreed on: the latest change time of a
+// contact identical on both; none when no contact is.
+struct Agreement {
+    const Index inMine;
+    const Index inTheirs;
+    std::optional<QByteArray> until;
+
+    Agreement(std::span<const ContactRecord> mine, std::span<const ContactRecord> theirs)
+        : inMine(ByIdentity(mine)), inTheirs(ByIdentity(theirs))
+    {
+        const auto agreed = [&](const ContactRecord& r) {
+            if (!until || StampOf(r) > *until)
+                until = StampOf(r).toByteArray();
+        };
+        for (const ContactRecord& m : mine) {
+            const QByteArrayView id = m.FieldBytes(F::Identity);
+            if (id.isEmpty()) {
+                // Too long for an identity: paired by its fields.
+                if (std::any_of(theirs.begin(), theirs.end(),
+                                [&](const ContactRecord& t) { return Same(m, t); }))
+                    agreed(m);
+            } else if (const ContactRecord* t = inTheirs.value(id); t && Same(m, *t)) {
+                agreed(m);
+            }
+        }
+    }
+    bool Before(const ContactRecord& r) const { return until && StampOf(r) <= *until; }
+    // The side that did not change a contact set differently on both since
+    // they parted; null when neither is known to be.
+    const ContactRecord* Unchanged(const ContactRecord& m, const ContactRecord& t) const
+    {
+        if (StampOf(m) == StampOf(t))
+            return nullptr;
+        const ContactRecord& earlier = StampOf(m) < StampOf(t) ? m : t;
+        return Before(earlier) ? &earlier : nullptr;
+    }
+};
+
+} // namespace
+
+bool BaseWantsKeptVersions(std::span<const ContactRecord> mine,
+                           std::span<const ContactRecord> theirs)
+{
+    const Agreement agreement(mine, theirs);
+    if (!agreement.until)
+        return false;
+    return std::any_of(mine.begin(), mine.end(), [&](const ContactRecord& m) {
+        const ContactRecord* t = agreement.inTheirs.value(m.FieldBytes(F::Identity));
+        return t && !Same(m, *t) && !agreement.Unchanged(m, *t);
+    });
+}
+
+std::vector<ContactRecord> BaseFromChangeTimes(
+    std::span<const ContactRecord> mine, std::span<const ContactRecord> theirs,
+    std::span<const std::vector<ContactRecord>> keptVersions)
+{
+    const Agreement agreement(mine, theirs);
+    std::vector<ContactRecord> base;
+    if (!agreement.until)
+        return base;  // nothing is known to be older than the parting
+    // Contacts changed on both sides with no side known unchanged: their
+    // newest record at or before T in a kept version.
+    QHash<QByteArrayView, const ContactRecord*> older;
+    for (const ContactRecord& m : mine) {
+        const ContactRecord* t = agreement.inTheirs.value(m.FieldBytes(F::Identity));
+        if (t && !Same(m, *t) && !agreement.Unchanged(m, *t))
+            older.insert(m.FieldBytes(F::Identity), nullptr);
+    }
+    for (const std::vector<ContactRecord>& version : keptVersions)
+        for (const ContactRecord& r : version) {
+            auto it = older.find(r.FieldBytes(F::Identity));
+            if (it != older.end() && agreement.Before(r) &&
+                (!it.value() || StampOf(r) > StampOf(*it.value())))
+                it.value() = &r;
+        }
+    base.reserve(mine.size() + theirs.size());
+    for (const ContactRecord& m : mine) {
+        const QByteArrayView id = m.FieldBytes(F::Identity);
+        const ContactRecord* t = id.isEmpty() ? nullptr : agreement.inTheirs.value(id);
+        if (!t) {
+            if (agreement.Before(m))
+                base.push_back(m);  // the other side deleted it
+        } else if (Same(m, *t)) {
+            base.push_back(m);
+        } else if (const ContactRecord* unchanged = agreement.Unchanged(m, *t)) {
+            base.push_back(*unchanged);
+        } else if (const ContactRecord* kept = older.value(id)) {
+            base.push_back(*kept);
+        }
+    }
+    for (const ContactRecord& t : theirs) {
+        const QByteArrayView id = t.FieldBytes(F::Identity);
+        if (!id.isEmpty() && !agreement.inMine.contains(id) && agreement.Before(t))
+            base.push_back(t);  // this side deleted it
+    }
+    return base;
 }
 
 QString ConflictMessage(const QList<FieldConflict>& conflicts, const QString& mineVersion,

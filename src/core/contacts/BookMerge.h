@@ -26,6 +26,8 @@ struct MergedBook {
     QList<FieldConflict> conflicts;
     // The merge gives exactly this side's book: nothing to write.
     bool sameAsMine = false;
+    // The merge gives exactly the other side's book: nothing to write over it.
+    bool sameAsTheirs = false;
 };
 
 // The rules, for each contact:
@@ -42,6 +44,29 @@ struct MergedBook {
 // from both sides has the later of the two change times.
 MergedBook MergeBooks(std::span<const ContactRecord> base, std::span<const ContactRecord> mine,
                       std::span<const ContactRecord> theirs);
+
+// The base for merging a copy of the book whose common past with this one
+// is not known (a sync program's conflict copy: on the machine whose file
+// lost, the file was already replaced by the winner, so the book as last
+// read is no base). It is built from the change times, erring toward
+// keeping: T is the latest change time of a contact identical on both
+// sides (both held it; none identical: no T, and nothing is older).
+//  - a contact on one side only, changed at or before T, existed when the
+//    sides parted and the other side deleted it: it is in the base (so it
+//    stays deleted unless changed since); changed after T, it was added
+//    after parting and is not (kept);
+//  - a contact on both sides, different: the side with the earlier change
+//    time, when that is at or before T, did not change it since and is the
+//    base; else the newest record of it changed at or before T in
+//    `keptVersions` (earlier versions of the file); else none, so every
+//    field that differs is a conflict (the later change kept).
+std::vector<ContactRecord> BaseFromChangeTimes(
+    std::span<const ContactRecord> mine, std::span<const ContactRecord> theirs,
+    std::span<const std::vector<ContactRecord>> keptVersions = {});
+// Whether BaseFromChangeTimes would look into the kept versions at all (so
+// a caller reads them only then).
+bool BaseWantsKeptVersions(std::span<const ContactRecord> mine,
+                           std::span<const ContactRecord> theirs);
 
 // The message telling the user of the conflicts, one line each; the version
 // times name where the values not kept are ("the version of <time>").

@@ -3,6 +3,7 @@
 #include "core/contacts/BookMerge.h"
 #include "core/contacts/ContactIdentity.h"
 #include "core/files/Backups.h"
+#include "core/files/ConflictCopies.h"
 #include "core/files/PreviousVersions.h"
 #include "core/platform/AtomicFile.h"
 #include "core/platform/Platform.h"
@@ -153,6 +154,15 @@ bool WriteSample(const QString& path)
                                EncodeLine(ContactToLine(SampleContact(), ContactDelimiter)) + "\r\n");
 }
 
+// Whether a value of this side (or the other) was not kept.
+bool Loses(const MergedBook& merged, bool mineSide)
+{
+    return std::any_of(merged.conflicts.begin(), merged.conflicts.end(),
+                       [&](const FieldConflict& c) { return c.otherIsMine == mineSide; });
+}
+
+QString VersionTime(const QDateTime& t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); }
+
 QString LineTooLong(int position)
 {
     return QStringLiteral("contact %1 would be a line longer than %2 characters, which could "
@@ -212,8 +222,14 @@ void ContactStore::MakeReadOnly(const QString& reason)
 // a few megabytes of raw bytes are held at any time.
 void ContactStore::ReadContactFile(QFile& file, std::vector<ContactRecord>& table)
 {
-    ContactFileReader reader(table, ContactFilePath,
-                             [this](const QString& reason) { MakeReadOnly(reason); });
+    ReadContactFile(file, table, [this](const QString& reason) { MakeReadOnly(reason); });
+}
+
+void ContactStore::ReadContactFile(QFile& file, std::vector<ContactRecord>& table,
+                                   const std::function<void(const QString&)>& incomplete)
+{
+    const QString path = file.fileName();
+    ContactFileReader reader(table, path, incomplete);
     const qint64 size = file.size();
     if (size > 0)
         table.reserve(size_t(std::min<qint64>(size / 128, kMaxLines)) + 2);
@@ -227,7 +243,8 @@ void ContactStore::ReadContactFile(QFile& file, std::vector<ContactRecord>& tabl
             buffer.resize(held + chunk);
         const qint64 got = file.read(buffer.data() + held, chunk);
         if (got < 0) {
-            MakeReadOnly(ReadError(file.errorString()));
+            incomplete(QStringLiteral("Could not read the contacts from ") + path +
+                       QStringLiteral(": ") + file.errorString());
             return;
         }
         total += got;
@@ -243,7 +260,7 @@ void ContactStore::ReadContactFile(QFile& file, std::vector<ContactRecord>& tabl
         if (!reader.ReadBlock(QByteArrayView(buffer.constData(), blockEnd)))
             return;
         if (tooLarge) {
-            MakeReadOnly(QStringLiteral("The contact file ") + ContactFilePath +
+            incomplete(QStringLiteral("The contact file ") + path +
                          QStringLiteral(" is larger than %1 MB and was not read completely")
                              .arg(kMaxFileBytes >> 20));
             return;
@@ -393,42 +410,151 @@ void ContactStore::TakeOutsideChange()
     // one written now, the new file's in the file itself, kept before the
     // save replaces it.
     const QDateTime now = platform().Now();
-    const auto when = [](const QDateTime& t) { return t.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")); };
-    const auto loses = [&](bool mineSide) {
-        return std::any_of(merged.conflicts.begin(), merged.conflicts.end(),
-                           [&](const FieldConflict& c) { return c.otherIsMine == mineSide; });
-    };
-    if (loses(true)) {
-        QByteArray bytes;
-        for (const ContactRecord& r : mine) {
-            r.AppendUtf8Line(bytes, kFileDelimiter);
-            bytes.append("\r\n");
-        }
-        QString versionPath;
-        for (int sequence = 1; versionPath.isEmpty() || QFileInfo::exists(versionPath); ++sequence)
-            versionPath = BackupFileName(ContactFilePath, now, sequence);
-        if (!QDir().mkpath(BackupFolderFor(ContactFilePath)) ||
-            !WriteFileAtomically(versionPath, bytes)) {
-            emit problem(QStringLiteral("The contacts changed here were not merged with the ones "
-                                        "changed by another program: they could not be kept in ") +
-                         versionPath);
-            return;
-        }
-    }
-    if (loses(false) && KeepBackup(ContactFilePath, now).isEmpty()) {
+    if (Loses(merged, true) && !KeepTableAsVersion(mine, VersionKind::Ordinary))
+        return;
+    if (Loses(merged, false) && KeepBackup(ContactFilePath, now).isEmpty()) {
         emit problem(QStringLiteral("The contacts changed by another program were not merged "
                                     "with the ones changed here: the file could not be kept in ") +
                      BackupFolderFor(ContactFilePath));
         return;
     }
-    merged.contacts.insert(merged.contacts.begin(), ContactRecord());
-    merged.contacts.emplace_back();
-    Contacts = std::move(merged.contacts);
+    TakeMergedTable(std::move(merged.contacts), current, position);
+    // The merge that gives the new file as it stands writes nothing: a copy
+    // of the program on the same file would take the write as a change again.
+    const bool saved = merged.sameAsTheirs ? MarkSaved() : SaveContacts();
+    if (saved && !merged.conflicts.isEmpty())
+        emit problem(ConflictMessage(merged.conflicts, VersionTime(now), VersionTime(now)));
+}
+
+bool ContactStore::MarkSaved()
+{
+    m_unsaved = false;
+    RememberAgreed();
+    return true;
+}
+
+void ContactStore::TakeMergedTable(std::vector<ContactRecord> merged, const QString& current,
+                                   int position)
+{
+    merged.insert(merged.begin(), ContactRecord());
+    merged.emplace_back();
+    Contacts = std::move(merged);
     ContactCount = static_cast<int16_t>(Contacts.size() - 2);
     CurrentByIdentity(current, position);
     emit contactsReloaded();
-    if (SaveContacts() && !merged.conflicts.isEmpty())
-        emit problem(ConflictMessage(merged.conflicts, when(now), when(now)));
+}
+
+// Writes the contacts into a new version in backups/ (never over one);
+// false, after problem(), when it could not be written.
+bool ContactStore::KeepTableAsVersion(std::span<const ContactRecord> table, VersionKind kind)
+{
+    const QDateTime now = platform().Now();
+    QByteArray bytes;
+    for (const ContactRecord& r : table) {
+        r.AppendUtf8Line(bytes, kFileDelimiter);
+        bytes.append("\r\n");
+    }
+    QString versionPath;
+    for (int sequence = 1; versionPath.isEmpty() || QFileInfo::exists(versionPath); ++sequence)
+        versionPath = BackupFileName(ContactFilePath, now, sequence, kind);
+    if (QDir().mkpath(BackupFolderFor(ContactFilePath)) && WriteFileAtomically(versionPath, bytes))
+        return true;
+    emit problem(QStringLiteral("The contacts here were not merged with the ones changed on "
+                                "another machine: they could not be kept in ") +
+                 versionPath);
+    return false;
+}
+
+// Every kept version of the contact file that can be read whole.
+std::vector<std::vector<ContactRecord>> ContactStore::ReadKeptVersions()
+{
+    std::vector<std::vector<ContactRecord>> versions;
+    for (const BackupVersion& v : ListBackups(ContactFilePath)) {
+        QFile file(v.path);
+        std::vector<ContactRecord> table(1);
+        bool whole = file.open(QIODevice::ReadOnly);
+        if (whole)
+            ReadContactFile(file, table, [&](const QString&) { whole = false; });
+        if (!whole)
+            continue;
+        table.erase(table.begin());
+        GiveIdentities(table, kMaxLineLength);
+        versions.push_back(std::move(table));
+    }
+    return versions;
+}
+
+bool ContactStore::TakeConflictCopy(const QString& copyPath)
+{
+    const QString notMerged = QStringLiteral("The conflict copy ") + copyPath +
+                              QStringLiteral(" that the sync program left was not merged into "
+                                             "the contacts: ");
+    if (ReadOnly) {
+        emit problem(notMerged + ReadOnlyReason);
+        return false;
+    }
+    std::vector<ContactRecord> theirs(1);
+    QString unread;
+    QFile file(copyPath);
+    if (!file.open(QIODevice::ReadOnly))
+        unread = file.errorString();
+    else
+        ReadContactFile(file, theirs, [&](const QString& reason) {
+            if (unread.isEmpty())
+                unread = reason;
+        });
+    if (!unread.isEmpty()) {
+        emit problem(notMerged + QStringLiteral("it could not be read completely (") + unread +
+                     QStringLiteral("). It stays where it is."));
+        return false;
+    }
+    theirs.erase(theirs.begin());
+    GiveIdentities(theirs, kMaxLineLength);
+    const int position = CurrentContact;
+    const QString current = position >= 1 && position <= ContactCount
+                                ? Contacts[position].Field(ContactField::Identity)
+                                : QString();
+    const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
+    const std::span<const ContactRecord> mine(Contacts.data() + 1, size_t(std::max(count, 0)));
+    const auto kept = BaseWantsKeptVersions(mine, theirs)
+                          ? ReadKeptVersions()
+                          : std::vector<std::vector<ContactRecord>>();
+    MergedBook merged = MergeBooks(BaseFromChangeTimes(mine, theirs, kept), mine, theirs);
+    if (merged.contacts.size() > size_t(kMaxLines)) {
+        emit problem(notMerged + QStringLiteral("together the two books hold more than %1 "
+                                                "contacts.").arg(kMaxLines));
+        return false;
+    }
+    if (!merged.sameAsMine) {
+        // What this table loses (a value, or a contact deleted on the other
+        // machine) stays in a version that is never thinned out; what the
+        // copy loses stays in the copy, moved into backups/ below.
+        QSet<QByteArrayView> stays;
+        stays.reserve(qsizetype(merged.contacts.size()));
+        for (const ContactRecord& r : merged.contacts)
+            stays.insert(r.FieldBytes(ContactField::Identity));
+        const bool dropsMine = std::any_of(mine.begin(), mine.end(), [&](const ContactRecord& m) {
+            return !stays.contains(m.FieldBytes(ContactField::Identity));
+        });
+        if ((dropsMine || Loses(merged, true)) && !KeepTableAsVersion(mine, VersionKind::Pinned))
+            return false;
+        TakeMergedTable(std::move(merged.contacts), current, position);
+        if (!SaveContacts())
+            return false;  // told; the copy stays, the next save writes the merged table
+    }
+    QString error;
+    QString movedTo = MoveConflictCopyToBackups(copyPath, ContactFilePath, &error);
+    if (movedTo.isEmpty() && QFileInfo::exists(copyPath)) {
+        emit problem(QStringLiteral("The conflict copy ") + copyPath +
+                     QStringLiteral(" was merged into the contacts but could not be moved into ") +
+                     BackupFolderFor(ContactFilePath) + QStringLiteral(": ") + error +
+                     QStringLiteral(". It stays where it is."));
+        movedTo = copyPath;
+    }
+    if (!merged.conflicts.isEmpty())
+        emit problem(ConflictMessage(merged.conflicts, VersionTime(platform().Now()),
+                                     QFileInfo(movedTo.isEmpty() ? copyPath : movedTo).fileName()));
+    return true;
 }
 
 bool ContactStore::SaveContacts()

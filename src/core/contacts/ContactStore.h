@@ -2,6 +2,7 @@
 
 #include "core/contacts/CardLayout.h"
 #include "core/contacts/ContactRecord.h"
+#include "core/files/Backups.h"
 
 #include <QChar>
 #include <QDate>
@@ -9,6 +10,8 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <vector>
 
 class AtomicWriter;
@@ -139,6 +142,15 @@ public:
     // field set differently on both sides is told through problem(); the
     // value not kept stays in a version in backups/.
     void TakeOutsideChange();
+    // A sync program left the other machine's book beside the file as a
+    // conflict copy. It is merged into the table (the base built from the
+    // change times: BaseFromChangeTimes), the merged table is saved once
+    // (not at all when it is this table), the conflicts are told in one
+    // message, and the copy is moved into backups/, where it keeps the
+    // values and contacts the merge did not. A copy not read completely is
+    // not merged, and stays, as it does when the save fails. False when
+    // the copy was not merged (told through problem()).
+    bool TakeConflictCopy(const QString& copyPath);
 
 signals:
     // The whole table is new: loaded from the file, or a batch added at its end.
@@ -163,11 +175,18 @@ private:
     QString Unloadable() const;
     QString WriteTable(AtomicWriter& file) const;
     void ReadContactFile(QFile& file, std::vector<ContactRecord>& table);
+    // The same, telling `incomplete` why when the file was not read whole.
+    void ReadContactFile(QFile& file, std::vector<ContactRecord>& table,
+                         const std::function<void(const QString&)>& incomplete);
+    std::vector<std::vector<ContactRecord>> ReadKeptVersions();
+    bool KeepTableAsVersion(std::span<const ContactRecord> table, VersionKind kind);
 
     // LoadContacts without announcing it.
     void ReadTable();
     void RememberAgreed();
     void CurrentByIdentity(const QString& identity, int oldPosition);
+    void TakeMergedTable(std::vector<ContactRecord> merged, const QString& current, int position);
+    bool MarkSaved();
 
     bool m_unsaved = false;
     // The contacts as this copy last read or wrote the file: what both

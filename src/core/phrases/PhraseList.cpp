@@ -1,6 +1,8 @@
 #include "core/phrases/PhraseList.h"
 
+#include "core/files/ConflictCopies.h"
 #include "core/files/ErrorLog.h"
+#include "core/phrases/PhraseMerge.h"
 
 #include <QFileInfo>
 
@@ -38,6 +40,7 @@ ListLoad PhraseList::Load(const QString& fileName)
                                        "that was read. Close the phrase window and open it again "
                                        "to read the file anew.");
     }
+    m_agreed = m_phrases;
     if (!trouble.IsEmpty())
         emit problem(trouble);
     emit reloaded();
@@ -106,8 +109,10 @@ void PhraseList::Save()
     Problem trouble;
     const bool written = SaveListFile(m_phrases, m_fileName, &trouble);
     m_unsaved = !written && !m_fileName.isEmpty();
-    if (written)
+    if (written) {
+        m_agreed = m_phrases;
         emit saved();
+    }
     else if (!trouble.IsEmpty())
         emit saveFailed(trouble);
 }
@@ -117,4 +122,78 @@ bool PhraseList::SaveUnsaved()
     if (m_unsaved)
         Save();
     return !m_unsaved;
+}
+
+void PhraseList::TakeOutsideChange()
+{
+    if (m_fileName.isEmpty())
+        return;
+    if (!m_unsaved) {
+        Load(m_fileName);
+        return;
+    }
+    QStringList theirs;
+    Problem trouble;
+    if (LoadListFile(m_fileName, theirs, &trouble) != ListLoad::Complete) {
+        // The list stays unsaved, and is never written over that file.
+        m_saveRefusal = QStringLiteral("The phrases were not saved: ") + m_fileName +
+                        QStringLiteral(" was replaced by another program and could not be read "
+                                       "completely.");
+        if (!trouble.IsEmpty())
+            emit problem(trouble);
+        return;
+    }
+    m_phrases = MergePhrases(m_agreed, m_phrases, theirs);
+    emit reloaded();
+    if (m_phrases == theirs) {
+        m_unsaved = false;
+        m_agreed = m_phrases;
+        return;
+    }
+    Save();
+}
+
+bool PhraseList::TakeConflictCopy(const QString& copyPath, const QString& fileName)
+{
+    const QString notMerged = QStringLiteral("The conflict copy ") + copyPath +
+                              QStringLiteral(" that the sync program left was not merged into "
+                                             "the phrases: ");
+    QStringList theirs;
+    Problem trouble;
+    if (LoadListFile(copyPath, theirs, &trouble) != ListLoad::Complete) {
+        emit problem(Problem{notMerged + QStringLiteral("it could not be read completely. It "
+                                                        "stays where it is."),
+                             QStringLiteral("Conflict copy not read completely: ") + copyPath +
+                                 (trouble.logLine.isEmpty() ? QString()
+                                                            : QStringLiteral(" (") +
+                                                                  trouble.logLine +
+                                                                  QStringLiteral(")"))});
+        return false;
+    }
+    if (m_fileName != fileName)
+        Load(fileName);  // not read yet (the phrase window was not opened)
+    if (!m_saveRefusal.isEmpty()) {
+        emit problem(Problem{notMerged + m_saveRefusal,
+                             QStringLiteral("Conflict copy not merged: ") + copyPath});
+        return false;
+    }
+    const QStringList merged = MergePhrases({}, m_phrases, theirs);
+    if (merged != m_phrases) {
+        m_phrases = merged;
+        emit reloaded();
+        Save();
+        if (m_unsaved)
+            return false;  // told; the copy stays
+    }
+    QString error;
+    if (MoveConflictCopyToBackups(copyPath, fileName, &error).isEmpty() &&
+        QFileInfo::exists(copyPath)) {
+        emit problem(Problem{QStringLiteral("The conflict copy ") + copyPath +
+                                 QStringLiteral(" was merged into the phrases but could not be "
+                                                "moved into the backups folder: ") +
+                                 error + QStringLiteral(". It stays where it is."),
+                             QStringLiteral("Conflict copy not moved: ") + copyPath +
+                                 QStringLiteral(": ") + error});
+    }
+    return true;
 }

@@ -37,6 +37,21 @@ public:
     // unsaved.
     bool SaveUnsaved();
 
+    // The file was replaced by another program (a sync program). With
+    // nothing unsaved the list is read anew; after a failed save the new
+    // file and the list are merged (MergePhrases, the base being the list as
+    // last read or written) and saved once, unless the merge is the new
+    // file as it stands. A list not read yet is left to be read when asked.
+    void TakeOutsideChange();
+    // A sync program left another machine's list beside `fileName` as a
+    // conflict copy: its phrases this list lacks are added at its end (a
+    // union: with no common base, a phrase removed on one machine comes
+    // back rather than being lost), the list is saved once when it changed,
+    // and the copy is moved into backups/. A copy not read completely is not
+    // merged and stays, as it does when the save fails. False when it was
+    // not merged (told through problem()).
+    bool TakeConflictCopy(const QString& copyPath, const QString& fileName);
+
     // The first phrase holding `text` (case matters), searching from the one
     // after `selected` round to `selected` itself; -1 when none does.
     int Find(const QString& text, int selected) const;
@@ -62,4 +77,6 @@ private:
     // completely); empty when saving is allowed.
     QString m_saveRefusal;
     bool m_unsaved = false;
+    // The list as last read from or written to its file.
+    QStringList m_agreed;
 };

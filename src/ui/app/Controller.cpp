@@ -53,6 +53,21 @@ Controller::Controller()
             m_card->WriteEditToContact();
         m_book.TakeOutsideChange();
     });
+    connect(&m_contactFileWatch, &DataFileWatch::conflictCopyFound, this,
+            [this](const QString& copy) {
+                if (IsContactDetailsLoaded())
+                    m_card->WriteEditToContact();
+                m_book.TakeConflictCopy(copy);
+            });
+    // The phrase file the same way; the window follows its list.
+    connect(&m_phrases, &PhraseList::saved, &m_phraseFileWatch, &DataFileWatch::Remember);
+    connect(&m_phrases, &PhraseList::reloaded, &m_phraseFileWatch, &DataFileWatch::Remember);
+    connect(&m_phraseFileWatch, &DataFileWatch::replaced, &m_phrases,
+            &PhraseList::TakeOutsideChange);
+    connect(&m_phraseFileWatch, &DataFileWatch::conflictCopyFound, this,
+            [this](const QString& copy) {
+                m_phrases.TakeConflictCopy(copy, m_settings.PhraseListFile);
+            });
 }
 
 Controller::~Controller() { UnloadAllWindows(); }
@@ -257,6 +272,11 @@ void Controller::ReadDataFiles()
         m_book.ContactFilePath = m_settings.ContactFilePath;
         m_book.LoadContacts();
         m_contactFileWatch.Watch(m_book.ContactFilePath);
+        m_contactFileWatch.CheckConflictCopies();
+    });
+    RunStartupStep("phrases", [this] {
+        m_phraseFileWatch.Watch(m_settings.PhraseListFile);
+        m_phraseFileWatch.CheckConflictCopies();
     });
 }
 

@@ -136,6 +136,7 @@ private:
     PhraseList m_phrases;
     // The contact file replaced by another program (a synced folder).
     DataFileWatch m_contactFileWatch;
+    DataFileWatch m_phraseFileWatch;
 
     QPointer<frmToolbar1> m_toolbar;
     QPointer<frmContactDetails> m_card;

@@ -1,5 +1,7 @@
 #include "ui/app/DataFileWatch.h"
 
+#include "core/files/ConflictCopies.h"
+
 #include <QFileInfo>
 
 namespace {
@@ -21,6 +23,7 @@ void DataFileWatch::Watch(const QString& path)
     if (!m_watcher.directories().isEmpty())
         m_watcher.removePaths(m_watcher.directories());
     m_path = path;
+    m_copiesSeen.clear();
     if (!path.isEmpty())
         m_watcher.addPath(folder);
     Remember();
@@ -30,13 +33,35 @@ void DataFileWatch::Remember() { m_seen = StampOfFile(m_path); }
 
 void DataFileWatch::Check()
 {
-    if (m_path.isEmpty() || !ChangedOnDisk(m_seen, m_path))
+    if (m_path.isEmpty())
         return;
     const FileStamp now = StampOfFile(m_path);
     // A file taken away is no new book: the table stays, and the next save
     // writes it back.
-    if (!now.exists)
+    if (ChangedOnDisk(m_seen, m_path) && now.exists) {
+        m_seen = now;
+        emit replaced();
+    }
+    // The winner first, then the version that lost.
+    CheckConflictCopies();
+}
+
+void DataFileWatch::CheckConflictCopies()
+{
+    if (m_path.isEmpty())
         return;
-    m_seen = now;
-    emit replaced();
+    const QStringList copies = ConflictCopiesOf(m_path);
+    // A copy that went away (moved into backups/) may come back under its
+    // name with other content: it is announced then.
+    for (auto it = m_copiesSeen.begin(); it != m_copiesSeen.end();)
+        it = copies.contains(it.key()) ? std::next(it) : m_copiesSeen.erase(it);
+    for (const QString& copy : copies) {
+        const auto seen = m_copiesSeen.constFind(copy);
+        if (seen != m_copiesSeen.cend() && !ChangedOnDisk(seen.value(), copy))
+            continue;
+        // Remembered before it is announced: a message shown while it is
+        // merged runs the event loop, and a check then must not take it again.
+        m_copiesSeen.insert(copy, StampOfFile(copy));
+        emit conflictCopyFound(copy);
+    }
 }

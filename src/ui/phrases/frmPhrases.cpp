@@ -86,9 +86,25 @@ void frmPhrases::Load() { m_phrases.Load(m_settings.PhraseListFile); }
 void frmPhrases::ShowAll()
 {
     m_closeRefused = false;
+    // The list read anew (a file another program put in place) keeps the
+    // selected phrase selected where it is still there: at its row, or else
+    // where it first appears.
+    const int row = SelectedRow();
+    const QString selected = row >= 0 ? lstPhrases->item(row)->text() : QString();
+    const QSignalBlocker blocker(lstPhrases);
     lstPhrases->clear();
-    txtPhrase->clear();
     lstPhrases->addItems(m_phrases.Phrases());
+    int again = -1;
+    if (row >= 0)
+        again = m_phrases.At(row) == selected && row < m_phrases.Count()
+                    ? row
+                    : int(m_phrases.Phrases().indexOf(selected));
+    if (again < 0) {
+        txtPhrase->clear();
+        return;
+    }
+    lstPhrases->setCurrentRow(again);
+    txtPhrase->setText(selected);
 }
 
 void frmPhrases::ShowRemoved(int row)

@@ -53,6 +53,15 @@ const ContactRecord* Find(const MergedBook& merged, const QString& chatName)
 const char* T0 = "2026-12-01T10:00:00.000Z";
 const char* T1 = "2026-12-02T10:00:00.000Z";
 const char* T2 = "2026-12-03T10:00:00.000Z";
+const char* T3 = "2026-12-04T10:00:00.000Z";
+
+// A conflict copy merged as the program merges one: the base from the
+// change times (and the kept versions), then the three-way merge.
+MergedBook MergeCopy(const std::vector<ContactRecord>& mine, const std::vector<ContactRecord>& theirs,
+                     const std::vector<std::vector<ContactRecord>>& kept = {})
+{
+    return MergeBooks(BaseFromChangeTimes(mine, theirs, kept), mine, theirs);
+}
 
 } // namespace
 
@@ -228,6 +237,101 @@ private slots:
         QCOMPARE(saves.size(), 1);
         QCOMPARE(book.CurrentContact, int16_t(2));
         QCOMPARE(book.Contacts[2].Field(F::ContactID), QStringLiteral("CHAT128002"));
+    }
+
+    // A conflict copy: the two sides last agreed at T1 (Cy, changed then,
+    // is the same on both); there is no book both are known to have held.
+    void copyDeletedThereStaysDeleted()
+    {
+        std::vector<ContactRecord> mine = base, theirs = base;
+        Edit(mine[2], F::Age, "30", T1);
+        Edit(theirs[2], F::Age, "30", T1);
+        theirs.erase(theirs.begin() + 1);  // Bob deleted there
+        mine.erase(mine.begin());          // Ann deleted here
+        QCOMPARE(Names(MergeCopy(mine, theirs)), QStringList{"Cy"});
+        QCOMPARE(Names(MergeCopy(theirs, mine)), QStringList{"Cy"});
+    }
+
+    void copyAddedAfterPartingIsKept()
+    {
+        std::vector<ContactRecord> mine = base, theirs = base;
+        mine.push_back(Contact("m", T2, {{F::ChatName, "Mo"}}));
+        theirs.push_back(Contact("t", T2, {{F::ChatName, "Tia"}}));
+        const MergedBook merged = MergeCopy(mine, theirs);
+        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy", "Mo", "Tia"}));
+        QVERIFY(merged.conflicts.isEmpty());
+    }
+
+    // Bob changed on both sides after the parting: the kept version that
+    // holds him as he was then tells which side changed which field.
+    void copyDifferentFieldsChangedOnBothAreBothKept()
+    {
+        std::vector<ContactRecord> mine = base, theirs = base;
+        Edit(mine[1], F::Email, "bob@home", T2);
+        Edit(theirs[1], F::Notes, "met twice", T3);
+        std::vector<ContactRecord> newer = base;
+        Edit(newer[1], F::Email, "bob@newer", T2);  // changed after T: no base
+        const std::vector<std::vector<ContactRecord>> kept = {
+            {Contact("b", "2026-11-30T10:00:00.000Z", {{F::ChatName, "Bob"}, {F::Email, "bob@old"}})},
+            base, newer};
+        QVERIFY(BaseWantsKeptVersions(mine, theirs));
+        const MergedBook merged = MergeCopy(mine, theirs, kept);
+        QVERIFY(merged.conflicts.isEmpty());
+        const ContactRecord* bob = Find(merged, "Bob");
+        QCOMPARE(bob->Field(F::Email), QStringLiteral("bob@home"));
+        QCOMPARE(bob->Field(F::Notes), QStringLiteral("met twice"));
+
+        // Without the version each field that differs is a conflict: the
+        // later change wins, the other value is listed.
+        const MergedBook blind = MergeCopy(mine, theirs);
+        QCOMPARE(blind.conflicts.size(), 2);
+        QCOMPARE(Find(blind, "Bob")->Field(F::Email), QStringLiteral("bob@x"));
+
+        // One side unchanged since the parting is the base by itself.
+        std::vector<ContactRecord> unchanged = base;
+        QVERIFY(!BaseWantsKeptVersions(unchanged, theirs));
+        const MergedBook oneSide = MergeCopy(unchanged, theirs);
+        QVERIFY(oneSide.conflicts.isEmpty());
+        QCOMPARE(Find(oneSide, "Bob")->Field(F::Notes), QStringLiteral("met twice"));
+    }
+
+    void copySameFieldChangedOnBothKeepsTheLaterAndListsTheOther()
+    {
+        std::vector<ContactRecord> mine = base, theirs = base;
+        Edit(mine[1], F::Email, "bob@work", T2);
+        Edit(theirs[1], F::Email, "bob@home", T3);
+        const MergedBook merged = MergeCopy(mine, theirs, {base});
+        QCOMPARE(Find(merged, "Bob")->Field(F::Email), QStringLiteral("bob@home"));
+        QCOMPARE(merged.conflicts.size(), 1);
+        QCOMPARE(merged.conflicts[0].other, QStringLiteral("bob@work"));
+        QVERIFY(merged.conflicts[0].otherIsMine);
+    }
+
+    void copyDeletedThereButChangedHereComesBack()
+    {
+        std::vector<ContactRecord> mine = base, theirs = base;
+        theirs.erase(theirs.begin() + 1);
+        Edit(mine[1], F::Website, "bob.example", T2);
+        const MergedBook merged = MergeCopy(mine, theirs);
+        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy"}));
+        QCOMPARE(Find(merged, "Bob")->Field(F::Website), QStringLiteral("bob.example"));
+        QVERIFY(merged.conflicts.isEmpty());
+    }
+
+    // Two books with no contact alike: nothing is known to be older than
+    // the parting, so nothing counts as deleted.
+    void copyWithNoIdenticalContactDeletesNothing()
+    {
+        std::vector<ContactRecord> mine = {base[0], base[1]};
+        std::vector<ContactRecord> theirs = {base[2]};
+        Edit(theirs[0], F::Notes, "x", T1);
+        Edit(mine[1], F::Notes, "y", T1);
+        theirs.push_back(mine[1]);
+        Edit(theirs[1], F::Notes, "z", T2);
+        QVERIFY(BaseFromChangeTimes(mine, theirs).empty());
+        const MergedBook merged = MergeCopy(mine, theirs);
+        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy"}));
+        QCOMPARE(merged.conflicts.size(), 1);  // Bob's notes, with no base
     }
 
     void phrasesAddedKeptOnceRemovedRemovedThisSidesOrderFirst()

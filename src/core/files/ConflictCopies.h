@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// The copies a sync program leaves beside a file when it received another
+// machine's version while this one had changed too: the version that lost,
+// under a name of one of these forms (for chatcontacts.lis):
+//   chatcontacts.sync-conflict-20261210-013012-ABCDEF7.lis
+//   chatcontacts (conflicted copy 2026-12-10 013012).lis
+//   chatcontacts (laptop's conflicted copy 2026-12-10).lis
+// Matched strictly: a file that only looks like one is never merged or
+// moved.
+
+// Whether `name` (a file name without its folder) is a conflict copy of the
+// file named `fileName`.
+bool IsConflictCopyName(const QString& name, const QString& fileName);
+
+// The conflict copies of the file lying beside it (regular files only), by
+// name.
+QStringList ConflictCopiesOf(const QString& filePath);
+
+// Moves a conflict copy into the backups folder of the file it belongs to,
+// under its own name, or the first free "name (2).ext", "name (3).ext" …
+// when that is taken; never over another file. Returns the new path, or an
+// empty path with the reason in `error`.
+QString MoveConflictCopyToBackups(const QString& copyPath, const QString& filePath,
+                                  QString* error = nullptr);
