@@ -395,6 +395,7 @@ check_eq "looking at them writes nothing" "$before" "$(stamp_of a) $(stamp_of b)
 check "both copies still run" bash -c "kill -0 ${PID[a]} && kill -0 ${PID[b]}"
 # Every socket the Syncthing instances hold is on 127.0.0.1 (or unbound).
 st_pids=$(for p in "${ST_GROUPS[@]}"; do pgrep -g "$p"; done | paste -sd'|')
+check "both Syncthing instances still run" bash -c "pgrep -g ${ST_GROUPS[0]} && pgrep -g ${ST_GROUPS[1]}" >/dev/null
 outside=$(ss -tunapH 2>/dev/null | grep -E "pid=($st_pids)," |
     awk '{ print $5; print $6 }' | grep -vE '^(127\.0\.0\.1:|0\.0\.0\.0:\*|\*:\*|\[::\]:\*)' | sort -u)
 check_eq "Syncthing holds no socket to an address other than 127.0.0.1" "" "$outside"
