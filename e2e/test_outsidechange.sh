@@ -52,6 +52,21 @@ check_eq "and logs nothing" 0 "$(outside_lines)"
 check_eq "the file holds both edits" "AlphaXY Bravo FromLaptop" "$(chat_names)"
 check "the program still runs" e2e_app_alive
 
+# --- the sync program leaves the other machine's book beside the file as a
+# conflict copy: its new contact is merged in, and the copy goes into
+# backups/; a file that only looks like one is left alone
+copy=chatcontacts.sync-conflict-20261210-013012-ABCDEF7.lis
+lookalike=chatcontacts.sync-conflict-20261210-013012-abcdef7.lis
+{ cat "$file"; e2e_contact_line FromPhone; } >"$dir/data/.sync-tmp"
+{ cat "$file"; e2e_contact_line NotOurs; } >"$dir/data/$lookalike"
+mv "$dir/data/.sync-tmp" "$dir/data/$copy"
+check "within a second the copy's contact is in the file" \
+    e2e_wait_for 1 merged "AlphaXY Bravo FromLaptop FromPhone"
+check "the copy is moved into backups/" e2e_wait_for 1 test -f "$dir/data/backups/$copy"
+check "and is gone from beside the file" test ! -e "$dir/data/$copy"
+check "the look-alike stays where it was" test -f "$dir/data/$lookalike"
+check_eq "no message box" 0 "$(e2e_dismiss_messages 2)"
+
 e2e_close_window "$E2E_TOOLBAR"
 e2e_dismiss_messages 3 >/dev/null
 check "the program ends when its toolbar is closed" test -n "$(e2e_wait_exit 10)"

@@ -171,7 +171,12 @@ struct Agreement {
             }
         }
     }
-    bool Before(const ContactRecord& r) const { return until && StampOf(r) <= *until; }
+    // A contact without a change time (added by an older copy of the
+    // program) may be new: it counts as changed after T, so it is kept.
+    bool Before(const ContactRecord& r) const
+    {
+        return until && !StampOf(r).isEmpty() && StampOf(r) <= *until;
+    }
     // The side that did not change a contact set differently on both since
     // they parted; null when neither is known to be.
     const ContactRecord* Unchanged(const ContactRecord& m, const ContactRecord& t) const

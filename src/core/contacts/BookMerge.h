@@ -54,7 +54,7 @@ MergedBook MergeBooks(std::span<const ContactRecord> base, std::span<const Conta
 //  - a contact on one side only, changed at or before T, existed when the
 //    sides parted and the other side deleted it: it is in the base (so it
 //    stays deleted unless changed since); changed after T, it was added
-//    after parting and is not (kept);
+//    after parting and is not (kept), as is one without a change time;
 //  - a contact on both sides, different: the side with the earlier change
 //    time, when that is at or before T, did not change it since and is the
 //    base; else the newest record of it changed at or before T in

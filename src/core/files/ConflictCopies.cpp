@@ -31,7 +31,10 @@ bool IsConflictCopyName(const QString& name, const QString& fileName)
     const qsizetype dot = base.lastIndexOf(u'.');
     // "notes" has no extension; ".profile" is a stem, not an extension.
     const bool hasExtension = dot > 0;
-    const QString stem = QRegularExpression::escape(hasExtension ? base.left(dot) : base);
+    const QString plainStem = hasExtension ? base.left(dot) : base;
+    if (!name.startsWith(plainStem) || name.size() <= base.size())
+        return false;  // most names in the folder; no pattern built for them
+    const QString stem = QRegularExpression::escape(plainStem);
     const QString ext =
         hasExtension ? QStringLiteral("\\.") + QRegularExpression::escape(base.mid(dot + 1))
                      : QString();

@@ -267,15 +267,24 @@ void frmPhrases::Add()
 
 void frmPhrases::Edit()
 {
-    const int row = SelectedRow();
+    int row = SelectedRow();
     if (row < 0)
         return;
+    const QString before = lstPhrases->item(row)->text();
     const QString answer = AskForPhrase(QStringLiteral("Edit Phrase "),
-                                        QStringLiteral("Editing Existing Phrase in List"),
-                                        lstPhrases->item(row)->text());
+                                        QStringLiteral("Editing Existing Phrase in List"), before);
     if (answer.isEmpty())
         return;
-    m_phrases.Edit(row, answer);
+    // The list may have been read anew while the box was open (another
+    // program replaced its file): the phrase is where the selection kept it,
+    // and when it is gone the edited text is added, never written over
+    // another phrase.
+    if (m_phrases.At(row) != before)
+        row = SelectedRow();
+    if (row < 0 || m_phrases.At(row) != before)
+        m_phrases.Add(answer);
+    else
+        m_phrases.Edit(row, answer);
 }
 
 void frmPhrases::Remove()

@@ -1,7 +1,10 @@
 #include "core/contacts/BookMerge.h"
 #include "core/contacts/ContactStore.h"
 #include "core/files/Backups.h"
+#include "core/files/FileStamp.h"
+#include "core/phrases/PhraseList.h"
 #include "core/phrases/PhraseMerge.h"
+#include "core/platform/AtomicFile.h"
 #include "support/FakeSystem.h"
 #include "support/TestFolder.h"
 
@@ -257,8 +260,9 @@ private slots:
         std::vector<ContactRecord> mine = base, theirs = base;
         mine.push_back(Contact("m", T2, {{F::ChatName, "Mo"}}));
         theirs.push_back(Contact("t", T2, {{F::ChatName, "Tia"}}));
+        theirs.push_back(Contact("u", "", {{F::ChatName, "Una"}}));  // an older program's
         const MergedBook merged = MergeCopy(mine, theirs);
-        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy", "Mo", "Tia"}));
+        QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy", "Mo", "Tia", "Una"}));
         QVERIFY(merged.conflicts.isEmpty());
     }
 
@@ -332,6 +336,93 @@ private slots:
         const MergedBook merged = MergeCopy(mine, theirs);
         QCOMPARE(Names(merged), (QStringList{"Ann", "Bob", "Cy"}));
         QCOMPARE(merged.conflicts.size(), 1);  // Bob's notes, with no base
+    }
+
+    // A conflict copy is merged only when read whole, and is never lost:
+    // when it cannot be moved into backups/ it stays where it was.
+    void aConflictCopyIsMergedOnlyWholeAndNeverLost()
+    {
+        FakeSystem fake;
+        TestFolder folder;
+        const QString path = folder.File(QStringLiteral("chatcontacts.lis"));
+        const auto write = [&](const QString& name, const std::vector<ContactRecord>& book) {
+            QByteArray bytes;
+            for (const ContactRecord& r : book) {
+                r.AppendUtf8Line(bytes, char(31));
+                bytes.append("\r\n");
+            }
+            folder.Write(name, bytes);
+        };
+        write("chatcontacts.lis", base);
+        ContactStore book;
+        book.ContactFilePath = path;
+        book.LoadContacts();
+        QSignalSpy problems(&book, &ContactStore::problem);
+        QSignalSpy saves(&book, &ContactStore::saved);
+        const QByteArray before = folder.Read("chatcontacts.lis");
+
+        std::vector<ContactRecord> theirs = base;
+        theirs.push_back(Contact("t", T2, {{F::ChatName, "Tia"}}));
+        theirs.push_back(Contact("u", T2, {{F::Notes, QString(40000, u'x')}}));  // too long
+        const QString cut = "chatcontacts (conflicted copy 2026-12-10 013012).lis";
+        write(cut, theirs);
+        QVERIFY(!book.TakeConflictCopy(folder.File(cut)));
+        QCOMPARE(problems.size(), 1);
+        QCOMPARE(saves.size(), 0);
+        QCOMPARE(book.ContactCount, int16_t(3));
+        QCOMPARE(folder.Read("chatcontacts.lis"), before);
+        QVERIFY(folder.Exists(cut));
+
+        theirs.pop_back();
+        const QString whole = "chatcontacts.sync-conflict-20261210-013012-ABCDEF7.lis";
+        write(whole, theirs);
+        folder.Write("backups", "a file where the folder would be");
+        QVERIFY(book.TakeConflictCopy(folder.File(whole)));
+        QCOMPARE(saves.size(), 1);
+        QCOMPARE(Names(MergedBook{{book.Contacts.begin() + 1, book.Contacts.end() - 1}, {}}),
+                 (QStringList{"Ann", "Bob", "Cy", "Tia"}));
+        QVERIFY(folder.Read("chatcontacts.lis").contains("Tia"));
+        QVERIFY(folder.Exists(whole));
+        QCOMPARE(problems.size(), 2);
+        QVERIFY(problems[1][0].toString().contains("could not be moved"));
+        // Taken again (the next start): the book holds it all, nothing is
+        // written.
+        QVERIFY(book.TakeConflictCopy(folder.File(whole)));
+        QCOMPARE(saves.size(), 1);
+    }
+
+    // A phrase list whose save failed meets its file replaced by another
+    // program: merged and written once, or not at all when the merge is
+    // that file.
+    void aPhraseListWhoseSaveFailedIsMergedWithItsReplacedFile()
+    {
+        FakeSystem fake;
+        TestFolder folder;
+        folder.Write("phrases.txt", "hi\r\nbrb\r\n");
+        PhraseList list;
+        list.Load(folder.File("phrases.txt"));
+        QSignalSpy saves(&list, &PhraseList::saved);
+        const auto addUnsaved = [&](const QString& phrase) {
+            RefuseWrites(QStringLiteral("disk full"));
+            list.Add(phrase);
+            RefuseWrites(QString());
+            QVERIFY(list.Unsaved());
+        };
+        addUnsaved("gtg");
+        folder.Write("phrases.txt", "hi\r\nthx\r\n");  // brb removed there, thx added
+        list.TakeOutsideChange();
+        QCOMPARE(list.Phrases(), (QStringList{"hi", "gtg", "thx"}));
+        QCOMPARE(folder.Read("phrases.txt"), QByteArray("hi\r\ngtg\r\nthx\r\n"));
+        QCOMPARE(saves.size(), 1);
+        QVERIFY(!list.Unsaved());
+
+        addUnsaved("np");
+        folder.Write("phrases.txt", "hi\r\ngtg\r\nthx\r\nnp\r\n");  // the same phrase there
+        const FileStamp arrived = StampOfFile(folder.File("phrases.txt"));
+        list.TakeOutsideChange();
+        QVERIFY(!list.Unsaved());
+        QCOMPARE(saves.size(), 1);
+        QVERIFY(!ChangedOnDisk(arrived, folder.File("phrases.txt")));
     }
 
     void phrasesAddedKeptOnceRemovedRemovedThisSidesOrderFirst()

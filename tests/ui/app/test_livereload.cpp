@@ -4,8 +4,11 @@
 #include "ui/contacts/ContactTransfer.h"
 #include "ui/contacts/frmChatContactList.h"
 #include "ui/contacts/frmContactDetails.h"
+#include "ui/phrases/frmPhrases.h"
 
+#include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QTest>
 
 namespace F = ContactField;
@@ -104,6 +107,43 @@ private slots:
         QVERIFY(file.contains("typed here") && file.contains("Dee") && file.contains("Ann"));
         QCOMPARE(card.BoxText(0), QStringLiteral("Bob"));
         QCOMPARE(card.txtNotes->toPlainText(), QStringLiteral("typed here"));
+    }
+
+    // The phrase file in the same folder: a list another program put in
+    // place is shown with the selected phrase still selected, and a
+    // conflict copy's phrases are added and the copy moved into backups/.
+    void thePhraseWindowFollowsItsFileReplacedFromOutside()
+    {
+        const QString path = App().AppSettings().PhraseListFile;
+        QCOMPARE(QFileInfo(path).absolutePath(), QFileInfo(fx.book->ContactFilePath).absolutePath());
+        App().ShowPhrases();
+        frmPhrases& window = App().Phrases();
+        PhraseList& list = App().PhraseModel();
+        list.Add("brb");
+        list.Add("lol");
+        window.lstPhrases->setCurrentRow(2);
+        QCOMPARE(window.txtPhrase->text(), QStringLiteral("brb"));
+
+        const auto arrive = [&](const QString& name, const QByteArray& bytes) {
+            fx.folder->Write(".incoming", bytes);
+            QVERIFY(::rename(qPrintable(fx.folder->File(".incoming")),
+                             qPrintable(fx.folder->File(name))) == 0);
+        };
+        arrive("phrases.txt", list.At(1).toUtf8() + "\r\ngtg\r\nlol\r\nbrb\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(window.lstPhrases->item(1)->text(), QStringLiteral("gtg"), 1000);
+        QCOMPARE(window.lstPhrases->count(), 4);
+        QCOMPARE(window.lstPhrases->currentRow(), 3);  // brb, where it is now
+        QCOMPARE(window.txtPhrase->text(), QStringLiteral("brb"));
+        QVERIFY(!list.Unsaved());
+
+        const QString copy = "phrases.sync-conflict-20261210-013012-ABCDEF7.txt";
+        arrive(copy, "thx\r\nbrb\r\n");
+        QTRY_COMPARE_WITH_TIMEOUT(list.Count(), 5, 1000);
+        QCOMPARE(list.At(4), QStringLiteral("thx"));
+        QCOMPARE(window.lstPhrases->count(), 5);
+        QVERIFY(fx.folder->Read("phrases.txt").endsWith("brb\r\nthx\r\n"));
+        QTRY_VERIFY_WITH_TIMEOUT(!fx.folder->Exists(copy), 1000);
+        QVERIFY(QFileInfo::exists(QDir(fx.folder->File("backups")).filePath(copy)));
     }
 };
 
