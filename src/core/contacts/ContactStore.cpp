@@ -493,6 +493,11 @@ bool ContactStore::TakeConflictCopy(const QString& copyPath)
         emit problem(notMerged + ReadOnlyReason);
         return false;
     }
+    // Held until the copy is moved: another copy of the program on this
+    // file takes it, or took it, and this one leaves it to that one.
+    const ConflictCopyClaim claim(copyPath);
+    if (claim.TakenElsewhere())
+        return false;
     std::vector<ContactRecord> theirs(1);
     QString unread;
     QFile file(copyPath);

@@ -11,6 +11,9 @@
 
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -73,6 +76,36 @@ QStringList ConflictCopiesOf(const QString& filePath)
         if (IsConflictCopyName(entry.fileName(), name))
             copies.append(entry.filePath());
     return copies;
+}
+
+ConflictCopyClaim::ConflictCopyClaim(const QString& copyPath)
+{
+    const QByteArray path = QFile::encodeName(copyPath);
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        m_elsewhere = errno == ENOENT;
+        return;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        m_elsewhere = errno == EWOULDBLOCK;
+        ::close(fd);
+        return;
+    }
+    // Locked only after the other copy of the program moved it away.
+    struct stat locked {}, named {};
+    if (::fstat(fd, &locked) != 0 || ::stat(path.constData(), &named) != 0 ||
+        locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
+        m_elsewhere = true;
+        ::close(fd);
+        return;
+    }
+    m_fd = fd;
+}
+
+ConflictCopyClaim::~ConflictCopyClaim()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
 }
 
 QString MoveConflictCopyToBackups(const QString& copyPath, const QString& filePath, QString* error)

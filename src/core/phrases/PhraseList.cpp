@@ -158,6 +158,11 @@ bool PhraseList::TakeConflictCopy(const QString& copyPath, const QString& fileNa
     const QString notMerged = QStringLiteral("The conflict copy ") + copyPath +
                               QStringLiteral(" that the sync program left was not merged into "
                                              "the phrases: ");
+    // Held until the copy is moved: another copy of the program on this
+    // file takes it, or took it, and this one leaves it to that one.
+    const ConflictCopyClaim claim(copyPath);
+    if (claim.TakenElsewhere())
+        return false;
     QStringList theirs;
     Problem trouble;
     if (LoadListFile(copyPath, theirs, &trouble) != ListLoad::Complete) {

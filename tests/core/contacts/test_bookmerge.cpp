@@ -1,6 +1,7 @@
 #include "core/contacts/BookMerge.h"
 #include "core/contacts/ContactStore.h"
 #include "core/files/Backups.h"
+#include "core/files/ConflictCopies.h"
 #include "core/files/FileStamp.h"
 #include "core/phrases/PhraseList.h"
 #include "core/phrases/PhraseMerge.h"
@@ -377,6 +378,14 @@ private slots:
         const QString whole = "chatcontacts.sync-conflict-20261210-013012-ABCDEF7.lis";
         write(whole, theirs);
         folder.Write("backups", "a file where the folder would be");
+        {
+            // Another copy of the program on the same file is taking it.
+            const ConflictCopyClaim elsewhere(folder.File(whole));
+            QVERIFY(elsewhere.Held());
+            QVERIFY(!book.TakeConflictCopy(folder.File(whole)));
+            QCOMPARE(saves.size(), 0);
+            QCOMPARE(problems.size(), 1);
+        }
         QVERIFY(book.TakeConflictCopy(folder.File(whole)));
         QCOMPARE(saves.size(), 1);
         QCOMPARE(Names(MergedBook{{book.Contacts.begin() + 1, book.Contacts.end() - 1}, {}}),
