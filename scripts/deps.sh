@@ -23,6 +23,9 @@ packages=(
   desktop-file-utils appstream man-db dpkg-dev file
   # an independent reader of the vCard and CSV exports in the tests
   python3-vobject
+  # the sync test: two Syncthing instances on 127.0.0.1, driven through
+  # their REST interface
+  syncthing curl jq
   # fuzz targets (libFuzzer comes with clang's runtime)
   clang libclang-rt-14-dev
 )
