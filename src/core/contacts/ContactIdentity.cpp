@@ -5,8 +5,8 @@
 #include <QtEndian>
 #include <QUuid>
 
+#include <array>
 #include <cstring>
-#include <deque>
 #include <vector>
 
 namespace {
@@ -44,20 +44,34 @@ quint64 Hash64(QByteArrayView bytes, quint64 hash)
 }
 
 // An identity made of the fields after ChangedAt and the occurrence, written
-// like a UUID (version 8, "defined by the maker").
-QString DerivedIdentity(const ContactRecord& record, int occurrence)
+// like a UUID (version 8, "defined by the maker"), in lower-case hex.
+struct Derived {
+    std::array<char, kIdentityChars> text;
+    QByteArrayView View() const { return QByteArrayView(text.data(), kIdentityChars); }
+};
+
+Derived DerivedIdentity(const ContactRecord& record, int occurrence)
 {
     const QByteArrayView content = record.ContentBytes();
     const quint64 high = Mix(Hash64(content, 0xcbf29ce484222325ull) + quint64(occurrence));
     const quint64 low = Mix(Hash64(content, 0x84222325cbf29ce4ull) ^ high);
-    QByteArray raw(16, Qt::Uninitialized);
+    unsigned char raw[16];
     for (int i = 0; i < 8; ++i) {
-        raw[i] = char(high >> (56 - 8 * i));
-        raw[8 + i] = char(low >> (56 - 8 * i));
+        raw[i] = static_cast<unsigned char>(high >> (56 - 8 * i));
+        raw[8 + i] = static_cast<unsigned char>(low >> (56 - 8 * i));
     }
-    raw[6] = char((raw[6] & 0x0f) | 0x80);
-    raw[8] = char((raw[8] & 0x3f) | 0x80);
-    return QUuid::fromRfc4122(raw).toString(QUuid::WithoutBraces);
+    raw[6] = static_cast<unsigned char>((raw[6] & 0x0f) | 0x80);
+    raw[8] = static_cast<unsigned char>((raw[8] & 0x3f) | 0x80);
+    static constexpr char kHex[] = "0123456789abcdef";
+    Derived id;
+    char* out = id.text.data();
+    for (int i = 0; i < 16; ++i) {
+        if (i == 4 || i == 6 || i == 8 || i == 10)
+            *out++ = '-';
+        *out++ = kHex[raw[i] >> 4];
+        *out++ = kHex[raw[i] & 0x0f];
+    }
+    return id;
 }
 
 } // namespace
@@ -71,7 +85,7 @@ QString ChangeStamp(const QDateTime& when)
 
 int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
 {
-    // Views into the records that keep theirs, and into `given`.
+    // Views of the identities in the records.
     QSet<QByteArrayView> taken;
     taken.reserve(qsizetype(contacts.size()));
     std::vector<ContactRecord*> without;
@@ -84,13 +98,14 @@ int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
     }
     if (without.empty())
         return 0;
-    std::deque<QByteArray> given;
     // The next occurrence to try for each content (by its first identity):
     // a book of many identical contacts (blank ones, say) is not searched
     // from the start again for each of them.
-    QHash<QString, int> nextOccurrence;
+    QHash<QByteArray, int> nextOccurrence;
     int changed = 0;
-    // Identical contacts take the next free occurrence, in file order.
+    // Identical contacts take the next free occurrence, in file order. A
+    // record takes its identity once and is not changed again here, so the
+    // view of its identity in `taken` stays valid.
     for (ContactRecord* r : without) {
         const qsizetype held = r->FieldBytes(ContactField::Identity).size();
         if (!r->LineFits(maxLineLength - kIdentityChars + held)) {
@@ -98,18 +113,22 @@ int GiveIdentities(std::span<ContactRecord> contacts, qsizetype maxLineLength)
             continue;
         }
         ++changed;
-        const QString first = DerivedIdentity(*r, 0);
-        int occurrence = nextOccurrence.value(first, 0);
+        const Derived first = DerivedIdentity(*r, 0);
+        const auto next = nextOccurrence.isEmpty()
+                              ? nextOccurrence.cend()
+                              : nextOccurrence.constFind(first.View().toByteArray());
+        int occurrence = next == nextOccurrence.cend() ? 0 : next.value();
         for (;; ++occurrence) {
-            const QString id = occurrence == 0 ? first : DerivedIdentity(*r, occurrence);
-            QByteArray bytes = id.toUtf8();
-            if (!taken.contains(bytes)) {
-                taken.insert(given.emplace_back(std::move(bytes)));
-                r->SetField(ContactField::Identity, id);
+            const Derived id = occurrence == 0 ? first : DerivedIdentity(*r, occurrence);
+            if (!taken.contains(id.View())) {
+                r->SetFieldUtf8(ContactField::Identity, id.View());
+                taken.insert(r->FieldBytes(ContactField::Identity));
                 break;
             }
         }
-        nextOccurrence.insert(first, occurrence + 1);
+        // Only a content whose first identity was taken can ask again.
+        if (occurrence > 0 || next != nextOccurrence.cend())
+            nextOccurrence.insert(first.View().toByteArray(), occurrence + 1);
     }
     return changed;
 }

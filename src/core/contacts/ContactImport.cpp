@@ -121,6 +121,18 @@ bool Sink::AddAscii(QByteArrayView fields, qsizetype line, const char* what, uns
     return true;
 }
 
+bool Sink::AddUtf8(QByteArrayView fields, qsizetype chars, qsizetype identityChars,
+                   qsizetype line, const char* what, unsigned leftOut)
+{
+    if (!Room(line, what))
+        return false;
+    if (!Fits(chars, identityChars, line, what))
+        return true;
+    m_out.contacts.emplace_back().AssignUtf8Line(fields, char(31));
+    CountLeftOut(leftOut);
+    return true;
+}
+
 void Sink::SkipLine(qsizetype line, const QString& why)
 {
     ++m_out.skippedLines;

@@ -73,6 +73,11 @@ public:
     // The same for 82 fields of printable 7-bit text, each followed by the
     // byte 31, field 0 empty.
     bool AddAscii(QByteArrayView fields, qsizetype line, const char* what, unsigned leftOut);
+    // The same for 82 fields of UTF-8 text, each followed by the byte 31
+    // (which no field holds), field 0 empty; `chars` and `identityChars`
+    // are the length of all fields and of the identity in UTF-16 units.
+    bool AddUtf8(QByteArrayView fields, qsizetype chars, qsizetype identityChars, qsizetype line,
+                 const char* what, unsigned leftOut);
     void Skip(qsizetype line, const QString& why);
     // A line inside a card that was passed over while the card was read;
     // with no `why` it is only counted.

@@ -135,6 +135,31 @@ bool FoldedContains(const char* text, qsizetype n, QByteArrayView needle)
     return false;
 }
 
+// Appends record text (valid UTF-8 and end bytes) as the search line holds
+// it: upper-cased, each end byte a space. Upper-casing maps each character
+// on its own, so 7-bit runs are done here and only the others are decoded.
+void AppendUpperCased(QByteArray& out, QByteArrayView text)
+{
+    const char* p = text.data();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        qsizetype run = i;
+        while (run < n && (static_cast<unsigned char>(p[run]) < 0x80 || p[run] == kEnd))
+            ++run;
+        const qsizetype at = out.size();
+        out.append(p + i, run - i);
+        for (char* c = out.data() + at; c != out.data() + out.size(); ++c)
+            *c = Folded(*c);
+        i = run;
+        while (run < n && static_cast<unsigned char>(p[run]) >= 0x80 && p[run] != kEnd)
+            ++run;
+        if (run > i)
+            out.append(Utf8Text(QByteArrayView(p + i, run - i)).toUpper().toUtf8());
+        i = run;
+    }
+}
+
 } // namespace
 
 ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Count)
@@ -146,7 +171,10 @@ ContactRecord::ContactRecord() : m_data(EmptyData()), m_split(ContactField::Coun
 qsizetype ContactRecord::LineLength() const
 {
     // Every byte but a UTF-8 continuation byte starts a character; each
-    // field's end byte stands for its delimiter.
+    // field's end byte stands for its delimiter. A record without a search
+    // line is 7-bit text: one character a byte.
+    if (m_split == m_data.size())
+        return m_split;
     qsizetype n = 0;
     for (char c : Text())
         n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
@@ -206,16 +234,63 @@ QString ContactRecord::Field(int index) const
 
 void ContactRecord::SetField(int index, const QString& text)
 {
-    if (index < 0 || index >= ContactField::Count)
-        return;
+    if (index >= 0 && index < ContactField::Count)
+        SetValidUtf8(index, text.toUtf8());
+}
+
+void ContactRecord::SetFieldUtf8(int index, QByteArrayView utf8)
+{
+    if (!IsSevenBit(utf8, '\0'))
+        SetField(index, Utf8Text(utf8));
+    else if (index >= 0 && index < ContactField::Count)
+        SetValidUtf8(index, utf8);
+}
+
+void ContactRecord::SetValidUtf8(int index, QByteArrayView utf8)
+{
     const auto [b, e] = Span(index);
-    const QByteArray utf8 = text.toUtf8();
-    if (QByteArrayView(m_data).sliced(b, e - b) == utf8)
+    if (QByteArrayView(m_data).sliced(b, e - b) == utf8 ||
+        SpliceKeepingSearchLine(index, b, e, utf8))
         return;
     QByteArray next;
     next.reserve(m_split - (e - b) + utf8.size());
     next.append(m_data.constData(), b).append(utf8).append(m_data.constData() + e, m_split - e);
     SetText(std::move(next));
+}
+
+bool ContactRecord::SpliceKeepingSearchLine(int index, qsizetype begin, qsizetype end,
+                                            QByteArrayView utf8)
+{
+    // A 7-bit record given 7-bit text stays without a search line; any other
+    // record keeps its line when the field is one the line leaves out and
+    // the text coming and going is 7-bit (so the record's own 7-bit state
+    // does not change).
+    const bool hasSearchLine = m_split < m_data.size();
+    const bool unsearched = index == ContactField::Identity || index == ContactField::ChangedAt;
+    if (!IsSevenBit(utf8, '\0') || (hasSearchLine && !unsearched) ||
+        (hasSearchLine && !IsSevenBit(QByteArrayView(m_data).sliced(begin, end - begin), '\0')))
+        return false;
+    const qsizetype grow = utf8.size() - (end - begin);
+    const qsizetype size = m_data.size();
+    if (m_data.isDetached() && size + grow <= m_data.capacity()) {
+        // Written in place: the record's own buffer has room.
+        if (grow > 0)
+            m_data.resize(size + grow);
+        char* p = m_data.data();
+        std::memmove(p + end + grow, p + end, size_t(size - end));
+        std::memcpy(p + begin, utf8.data(), size_t(utf8.size()));
+        if (grow < 0)
+            m_data.resize(size + grow);
+    } else {
+        QByteArray next;
+        next.reserve(size + grow);
+        next.append(m_data.constData(), begin)
+            .append(utf8)
+            .append(m_data.constData() + end, size - end);
+        m_data = std::move(next);
+    }
+    m_split += grow;
+    return true;
 }
 
 void ContactRecord::Clear()
@@ -233,13 +308,11 @@ void ContactRecord::SetText(QByteArray text)
     if (sevenBit)
         return;
     const auto [from, to] = Unsearched();
-    QByteArray joined = QByteArrayView(m_data).first(from).toByteArray();
-    joined.append(QByteArrayView(m_data).sliced(to));
-    joined.replace(kEnd, ' ');
-    const QByteArray search = Utf8Text(joined).toUpper().toUtf8();
     QByteArray data;
-    data.reserve(n + search.size());
-    data.append(m_data).append(search);
+    data.reserve(n + n - (to - from) + 16);
+    data.append(m_data);
+    AppendUpperCased(data, QByteArrayView(m_data).first(from));
+    AppendUpperCased(data, QByteArrayView(m_data).sliced(to));
     m_data = std::move(data);
 }
 
@@ -266,6 +339,23 @@ void ContactRecord::AssignLine(QStringView line, QChar delimiter)
         }
         text.append(used.sliced(start).toUtf8());
     }
+    text.append(ContactField::Count - found, kEnd);
+    SetText(std::move(text));
+}
+
+void ContactRecord::AssignUtf8Line(QByteArrayView line, char delimiter)
+{
+    if (AssignAsciiLine(line, delimiter))
+        return;
+    // A 7-bit delimiter is a byte no other character's UTF-8 contains.
+    const char* p = line.data();
+    int found = 0;
+    const qsizetype cut =
+        CutAfter(p, line.size(), delimiter, CountBytes(p, line.size(), delimiter), found);
+    QByteArray text;
+    text.reserve(cut + (ContactField::Count - found));
+    text.append(p, cut);
+    text.replace(delimiter, kEnd);
     text.append(ContactField::Count - found, kEnd);
     SetText(std::move(text));
 }

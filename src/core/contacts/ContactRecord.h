@@ -52,6 +52,9 @@ public:
     QString Field(int index) const;
     // Sets field 0 to 81; other indexes are ignored.
     void SetField(int index, const QString& text);
+    // The same for text given as UTF-8 (bytes that are not valid UTF-8 are
+    // decoded as SetField's text would hold them).
+    void SetFieldUtf8(int index, QByteArrayView utf8);
     // Empties all 82 fields; the record stays the same contact (Serial).
     void Clear();
     // A number that tells this contact from every other one made in this run;
@@ -76,6 +79,8 @@ public:
     // Reads a line: field k is the text between delimiter k and k + 1; text
     // after the 82nd delimiter is ignored and missing fields are empty.
     void AssignLine(QStringView line, QChar delimiter);
+    // The same for a line of valid UTF-8 and a 7-bit delimiter.
+    void AssignUtf8Line(QByteArrayView line, char delimiter);
     // The same for a line of 7-bit bytes only. Returns false, changing
     // nothing, when the line holds any other byte.
     bool AssignAsciiLine(QByteArrayView line, char delimiter);
@@ -101,6 +106,12 @@ private:
     std::pair<qsizetype, qsizetype> Unsearched() const;
     // Takes a new text (82 fields, each followed by 0xFF).
     void SetText(QByteArray text);
+    // Sets field 0 to 81 to valid UTF-8.
+    void SetValidUtf8(int index, QByteArrayView utf8);
+    // Puts valid UTF-8 in place of the bytes [begin, end) of the text where
+    // that leaves the search line as it is; false, changing nothing, where it
+    // does not.
+    bool SpliceKeepingSearchLine(int index, qsizetype begin, qsizetype end, QByteArrayView utf8);
 
     // One allocation per record: the text, then, only when the text is not
     // all 7-bit, its search line.

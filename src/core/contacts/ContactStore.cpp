@@ -580,8 +580,15 @@ bool ContactStore::SaveContacts()
             const QDate today = platform().Now().date();
             const int numbered = std::min<int>({ContactCount, 999,
                                                 int(Contacts.size()) - 1});
-            for (int i = 1; i <= numbered; ++i)
-                Contacts[i].SetField(ContactField::ContactID, ContactIdFor(i, today));
+            // ContactIdFor's text, its three digits written in place.
+            QByteArray id = ContactIdFor(0, today).toLatin1();
+            char* digits = id.data() + id.size() - 3;
+            for (int i = 1; i <= numbered; ++i) {
+                digits[0] = char('0' + i / 100);
+                digits[1] = char('0' + i / 10 % 10);
+                digits[2] = char('0' + i % 10);
+                Contacts[i].SetFieldUtf8(ContactField::ContactID, id);
+            }
             const int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
             // Contacts put into the table by other means than the book's own
             // (which give one) get their identity now.
@@ -721,18 +728,47 @@ constexpr qsizetype kLongestSavedId = 11;
 constexpr qsizetype kIdentityLength = 36;
 constexpr qsizetype kChangedAtLength = 24;
 
+// Characters of UTF-8 text: every byte but a continuation byte starts one.
+qsizetype Utf8CharacterCount(QByteArrayView utf8)
+{
+    qsizetype n = 0;
+    for (char c : utf8)
+        n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    return n;
+}
+
 // A record's line length once a save has renumbered its ID and the record
 // holds an identity and a change time.
 qsizetype SavedLineLength(const ContactRecord& record)
 {
     const auto grown = [&](int field, qsizetype longest) {
-        const qsizetype n = CharacterCount(record.Field(field));
+        const qsizetype n = Utf8CharacterCount(record.FieldBytes(field));
         return std::max(n, longest) - n;
     };
     return record.LineLength() + grown(ContactField::ContactID, kLongestSavedId) +
            grown(ContactField::Identity, kIdentityLength) +
            grown(ContactField::ChangedAt, kChangedAtLength);
 }
+// What finds an imported contact already in the book: the chat name, the
+// real name and the e-mail address, letter case folded, as UTF-8 (7-bit
+// text folds to its lower case).
+QByteArray DuplicateKey(const ContactRecord& record)
+{
+    QByteArray key;
+    for (int field : {ContactField::ChatName, ContactField::RealName, ContactField::Email}) {
+        const QByteArrayView bytes = record.FieldBytes(field);
+        if (std::all_of(bytes.begin(), bytes.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+            for (char c : bytes)
+                key.append(c >= 'A' && c <= 'Z' ? char(c + 32) : c);
+        } else {
+            key.append(Utf8Text(bytes).toCaseFolded().toUtf8());
+        }
+        key.append(char(31));
+    }
+    return key;
+}
+
 } // namespace
 
 AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
@@ -744,47 +780,43 @@ AddedContacts ContactStore::AddContacts(std::vector<ContactRecord> records)
         return result;
     }
     int count = std::min<int>(ContactCount, int(Contacts.size()) - 1);
-    // Duplicates are found by a key of the three fields, folded.
-    auto key = [](const ContactRecord& r) {
-        return r.Field(ContactField::ChatName).toCaseFolded() + QChar(31) +
-               r.Field(ContactField::RealName).toCaseFolded() + QChar(31) +
-               r.Field(ContactField::Email).toCaseFolded();
-    };
     // The records to add when the book keeps its first `kept` contacts.
     std::vector<size_t> take;
-    const QString stamp = ChangeStamp(platform().Now());
+    const QByteArray stamp = ChangeStamp(platform().Now()).toUtf8();
     const auto choose = [&](int kept) {
         result.duplicates = result.tooLong = 0;
         take.clear();
-        QSet<QString> known;
-        QSet<QString> identities;
+        QSet<QByteArray> known;
+        // Views of the identities of the book's contacts kept and of the
+        // records taken (each record is changed only before its view is taken).
+        QSet<QByteArrayView> identities;
         known.reserve(kept + qsizetype(records.size()));
         identities.reserve(kept + qsizetype(records.size()));
         for (int i = 1; i <= kept; ++i) {
-            known.insert(key(Contacts[i]));
-            identities.insert(Contacts[i].Field(ContactField::Identity));
+            known.insert(DuplicateKey(Contacts[i]));
+            identities.insert(Contacts[i].FieldBytes(ContactField::Identity));
         }
         for (size_t k = 0; k < records.size(); ++k) {
             ContactRecord& r = records[k];
-            if (!r.Field(ContactField::ContactID).isEmpty()) // readers leave it empty
+            if (!r.FieldBytes(ContactField::ContactID).isEmpty()) // readers leave it empty
                 r.SetField(ContactField::ContactID, QString());
             // An identity read back from an export is kept while no contact of
             // the book holds it; a contact is never given another's.
-            const QString identity = r.Field(ContactField::Identity);
+            const QByteArrayView identity = r.FieldBytes(ContactField::Identity);
             if (identity.isEmpty() || identities.contains(identity))
                 r.SetField(ContactField::Identity, NewContactIdentity());
-            r.SetField(ContactField::ChangedAt, stamp);
+            r.SetFieldUtf8(ContactField::ChangedAt, stamp);
             if (SavedLineLength(r) > kMaxLineLength) {
                 ++result.tooLong;
                 continue;
             }
-            const QString rk = key(r);
+            QByteArray rk = DuplicateKey(r);
             if (known.contains(rk)) {
                 ++result.duplicates;
                 continue;
             }
-            known.insert(rk);
-            identities.insert(r.Field(ContactField::Identity));
+            known.insert(std::move(rk));
+            identities.insert(r.FieldBytes(ContactField::Identity));
             take.push_back(k);
         }
     };

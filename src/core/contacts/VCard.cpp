@@ -5,8 +5,12 @@
 
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 using namespace ContactImportDetail;
 
@@ -85,7 +89,17 @@ void AppendProperty(QByteArray& out, QByteArray& scratch, QByteArrayView name,
                 break;
             }
         if (plain) {
-            out.append(name).append(':').append(value).append("\r\n");
+            const qsizetype at = out.size();
+            out.resize(at + name.size() + value.size() + 3);
+            char* p = out.data() + at;
+            std::memcpy(p, name.data(), size_t(name.size()));
+            p += name.size();
+            *p++ = ':';
+            if (!value.isEmpty())
+                std::memcpy(p, value.data(), size_t(value.size()));
+            p += value.size();
+            p[0] = '\r';
+            p[1] = '\n';
             return;
         }
     }
@@ -220,7 +234,10 @@ bool ParseProperty(QByteArrayView line, Property& p)
         ++i;
     if (i == n || (s[i] != ':' && s[i] != ';'))
         return false;
-    name = name.sliced(name.lastIndexOf('.') + 1);
+    qsizetype group = name.size();
+    while (group > 0 && name[group - 1] != '.')
+        --group;
+    name = name.sliced(group);
     if (name.isEmpty())
         return false;
     p.name = name;
@@ -440,6 +457,10 @@ Agent AgentOf(const Property& p)
     return Is(v, "BEGIN:VCARD") ? Agent::Begins : Agent::None;
 }
 
+// A card that lost lines is kept only while one of these still says who
+// the contact is.
+constexpr std::array<int, 4> kContactFields = {F::RealName, F::ChatName, F::Email, F::Notes};
+
 struct Candidate {
     QString text;
     // Or, for printable 7-bit text, the bytes themselves in the input.
@@ -590,16 +611,6 @@ private:
             ++m_skippedUnnoted;
     }
 
-    // A card that lost lines is kept only while it still says who the
-    // contact is.
-    bool StillAContact(const std::array<QString, F::Count>& fields) const
-    {
-        for (int f : {F::RealName, F::ChatName, F::Email, F::Notes})
-            if (!fields[f].isEmpty())
-                return true;
-        return false;
-    }
-
     void End()
     {
         m_inCard = false;
@@ -616,20 +627,41 @@ private:
         }
         if (EndAscii())
             return;
-        std::array<QString, F::Count> fields;
+        // The fields as UTF-8, each followed by the byte 31: a decoded text
+        // as UTF-8, printable 7-bit text as its bytes; the real name and the
+        // sex from N and GENDER when no property of their own gave them.
+        std::array<const Candidate*, F::Count> fields;
         for (int i = 0; i < F::Count; ++i)
-            fields[i] = m_fields[i].text.isEmpty() ? QString::fromLatin1(m_fields[i].ascii)
-                                                   : std::move(m_fields[i].text);
-        if (fields[F::RealName].isEmpty())
-            fields[F::RealName] = std::move(m_name.text);
-        if (fields[F::Sex].isEmpty())
-            fields[F::Sex] = std::move(m_gender.text);
-        if (!m_skipped.empty() && !StillAContact(fields)) {
+            fields[i] = &m_fields[i];
+        if (fields[F::RealName]->IsEmpty())
+            fields[F::RealName] = &m_name;
+        if (fields[F::Sex]->IsEmpty())
+            fields[F::Sex] = &m_gender;
+        if (!m_skipped.empty() &&
+            std::all_of(kContactFields.begin(), kContactFields.end(),
+                        [&](int f) { return fields[f]->IsEmpty(); })) {
             m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
             return;
         }
+        m_line.clear();
+        qsizetype chars = 0;        // in UTF-16 units, as a contact counts them
+        qsizetype identityChars = 0;
+        for (int i = 0; i < F::Count; ++i) {
+            const Candidate& c = *fields[i];
+            const qsizetype n = c.text.isEmpty() ? c.ascii.size() : c.text.size();
+            if (i != F::ContactID) {  // never read from a card
+                if (c.text.isEmpty())
+                    m_line.append(c.ascii);
+                else
+                    m_line.append(c.text.toUtf8());
+                chars += n;
+            }
+            if (i == F::Identity)
+                identityChars = n;
+            m_line.append(char(31));
+        }
         const size_t before = m_sink.Count();
-        if (!m_sink.Add(fields, m_begin, "card", m_leftOut))
+        if (!m_sink.AddUtf8(m_line, chars, identityChars, m_begin, "card", m_leftOut))
             m_stopped = true;
         Added(before);
     }
@@ -646,7 +678,7 @@ private:
             return false;
         if (!m_skipped.empty()) {
             bool contact = false;
-            for (int f : {F::RealName, F::ChatName, F::Email, F::Notes})
+            for (int f : kContactFields)
                 contact = contact || !m_fields[f].IsEmpty();
             if (!contact) {
                 m_sink.Skip(m_skipped.front().first, m_skipped.front().second);
@@ -750,6 +782,7 @@ private:
     int m_skippedUnnoted = 0;
     bool m_stable = false;
     QByteArray m_asciiLine;
+    QByteArray m_line;
 };
 
 // The length of the line end at p: CR LF, LF, CR alone, or CR CR LF (what
@@ -763,6 +796,25 @@ qsizetype LineEndAt(const char* p, qsizetype left)
     if (p[0] == '\r' && left > 2 && p[1] == '\r' && p[2] == '\n')
         return 3;
     return 1;
+}
+
+// The position of the first CR or LF at or after `pos`, or n.
+qsizetype LineEndFrom(const char* p, qsizetype pos, qsizetype n)
+{
+#if defined(__SSE2__)
+    const __m128i cr = _mm_set1_epi8('\r');
+    const __m128i lf = _mm_set1_epi8('\n');
+    for (; pos + 16 <= n; pos += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pos));
+        const unsigned hits = unsigned(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf))));
+        if (hits)
+            return pos + __builtin_ctz(hits);
+    }
+#endif
+    while (pos < n && p[pos] != '\n' && p[pos] != '\r')
+        ++pos;
+    return pos;
 }
 
 bool IsBase64Line(QByteArrayView line)
@@ -794,18 +846,9 @@ QByteArray ContactsToVCard(std::span<const ContactRecord> contacts)
     QByteArray out;
     // Room for what the first contacts take, a little more for the rest.
     constexpr size_t kSampled = 64;
-    QByteArray line;
     QByteArray scratch;
-    std::array<QByteArrayView, F::Count> f;
     for (const ContactRecord& c : contacts) {
-        line.clear();
-        c.AppendUtf8Line(line, char(31));
-        qsizetype start = 0;
-        for (int i = 0; i < F::Count; ++i) {
-            const qsizetype end = line.indexOf(char(31), start);
-            f[i] = QByteArrayView(line).sliced(start, end - start);
-            start = end + 1;
-        }
+        const std::array<QByteArrayView, F::Count> f = c.AllFieldBytes();
         out.append("BEGIN:VCARD\r\nVERSION:3.0\r\n");
         AppendProperty(out, scratch, "FN", f[F::RealName]);
         AppendName(out, scratch, f[F::RealName]);
@@ -877,9 +920,7 @@ bool ReadVCards(const QByteArray& raw, ContactImport& out, QString* error)
     };
 
     while (pos < n && !reader.Stopped()) {
-        qsizetype end = pos;
-        while (end < n && p[end] != '\n' && p[end] != '\r')
-            ++end;
+        const qsizetype end = LineEndFrom(p, pos, n);
         const QByteArrayView line(p + pos, end - pos);
         ++number;
         pos = end;
