@@ -54,7 +54,7 @@ xdotool windowactivate --sync "$E2E_TOOLBAR"
 sleep 0.3
 e2e_key Menu
 check "the Menu key opens it too" e2e_wait_for 3 menu_open "$windows"
-for i in 1 2 3 4 5 6; do xdotool key Down; sleep 0.05; done
+for i in 1 2 3 4 5 6 7; do xdotool key Down; sleep 0.05; done
 e2e_key Return                                      # the paste switch, last
 check "the last command is reached with the arrow keys" \
     e2e_wait_for 3 grep -q 'PasteAfterCopy=1' "$ini"

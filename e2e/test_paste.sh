@@ -120,7 +120,7 @@ check_eq "with the chat window gone, the other chat window is unchanged" '' "$(c
 
 # Switched off from the toolbar's menu: written to the file (the comment
 # kept), and the phrase only goes to the clipboard.
-e2e_popup_choose "$E2E_TOOLBAR" 205 10 7
+e2e_popup_choose "$E2E_TOOLBAR" 205 10 8
 check "the menu switches the option off in banterly.ini" ini_has 'PasteAfterCopy=0'
 check "the user's comment is kept" ini_has '; pasting is on'
 type_into "$two" 'abc'
@@ -130,7 +130,7 @@ check_eq "switched off, the chat window is unchanged" 'abc' "$(chat_text two)"
 check_eq "switched off, the phrase is on the clipboard" "$first" "$(e2e_clipboard)"
 
 # Switched on again: it takes effect at once.
-e2e_popup_choose "$E2E_TOOLBAR" 205 10 7
+e2e_popup_choose "$E2E_TOOLBAR" 205 10 8
 check "the menu switches the option on in banterly.ini" ini_has 'PasteAfterCopy=1'
 type_into "$two" ''
 double_click_phrase 2
