@@ -278,7 +278,8 @@ bool ContactRecord::SpliceKeepingSearchLine(int index, qsizetype begin, qsizetyp
             m_data.resize(size + grow);
         char* p = m_data.data();
         std::memmove(p + end + grow, p + end, size_t(size - end));
-        std::memcpy(p + begin, utf8.data(), size_t(utf8.size()));
+        if (!utf8.isEmpty())  // an empty text may have no data at all
+            std::memcpy(p + begin, utf8.data(), size_t(utf8.size()));
         if (grow < 0)
             m_data.resize(size + grow);
     } else {
