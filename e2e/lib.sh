@@ -7,6 +7,7 @@ E2E_FAILS=0
 E2E_PASSES=0
 E2E_PIDS=()
 E2E_APP_PID=""
+E2E_WM_PID=""
 
 e2e_log() { printf '%s\n' "$*" >&2; }
 
@@ -52,13 +53,7 @@ e2e_init() {
     read -r -t 20 n <"$fifo" || true
     [ -n "$n" ] || { e2e_log "Xvfb did not start"; cat "$E2E_DIR/xvfb.log" >&2; exit 2; }
     export DISPLAY=":$n"
-    openbox >"$E2E_DIR/openbox.log" 2>&1 &
-    E2E_PIDS+=("$!")
-    local i
-    for i in $(seq 1 50); do
-        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-        sleep 0.1
-    done
+    e2e_start_wm || exit 2
     export QT_QPA_PLATFORM=xcb
     unset WAYLAND_DISPLAY
     E2E_APPDIR="$E2E_DIR/app"
@@ -66,9 +61,37 @@ e2e_init() {
     cp "$E2E_BINARY" "$E2E_APPDIR/banterly"
 }
 
+# Starts openbox and waits until it manages the display. Closing, activating
+# and framing windows all go through the window manager: without it a test
+# fails far from the cause.
+e2e_start_wm() {
+    openbox >>"$E2E_DIR/openbox.log" 2>&1 &
+    E2E_WM_PID=$!
+    E2E_PIDS+=("$E2E_WM_PID")
+    local i
+    for i in $(seq 1 300); do
+        kill -0 "$E2E_WM_PID" 2>/dev/null || break
+        xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && return 0
+        sleep 0.1
+    done
+    e2e_log "the window manager did not start:"; cat "$E2E_DIR/openbox.log" >&2
+    return 1
+}
+
+# A window manager that has gone away is reported and started again, so the
+# closes and activations that follow reach the program.
+e2e_ensure_wm() {
+    kill -0 "$E2E_WM_PID" 2>/dev/null && return 0
+    wait "$E2E_WM_PID" 2>/dev/null
+    e2e_log "note: the window manager ended (status $?); its log:"
+    cat "$E2E_DIR/openbox.log" >&2
+    e2e_start_wm
+}
+
 # Starts the program in its folder (files placed there beforehand are used)
 # and waits for the toolbar.
 e2e_start_app() {
+    e2e_ensure_wm || return 1
     (cd "$E2E_APPDIR" && exec ${E2E_LAUNCHER:-} ./banterly >>"$E2E_DIR/app.out" 2>&1) &
     E2E_APP_PID=$!
     E2E_TOOLBAR=$(e2e_wait_toolbar) || { e2e_log "toolbar did not appear"; return 1; }
@@ -191,7 +214,7 @@ e2e_finish() {
 }
 
 # Asks the window manager to close a window, as its close box does.
-e2e_close_window() { wmctrl -i -c "$1"; sleep 0.3; }
+e2e_close_window() { e2e_ensure_wm; wmctrl -i -c "$1"; sleep 0.3; }
 
 # --- reliability helpers -------------------------------------------------
 
@@ -354,5 +377,24 @@ e2e_end_program() {
     local rc
     rc=$(e2e_wait_exit 10)
     check "the program ends when its toolbar is closed" test -n "$rc"
-    [ -n "$rc" ] || { kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
+    [ -n "$rc" ] || { e2e_diagnose; kill -9 "$E2E_APP_PID" 2>/dev/null; wait "$E2E_APP_PID" 2>/dev/null; }
+}
+
+# Prints what a failed close or wait may have come from: the window
+# manager, the windows on the display and what the program wrote.
+e2e_diagnose() {
+    local id
+    e2e_log "--- diagnosis"
+    if kill -0 "${E2E_WM_PID:-0}" 2>/dev/null; then e2e_log "window manager running"
+    else e2e_log "window manager NOT running"; fi
+    e2e_log "openbox.log:"; tail -20 "$E2E_DIR/openbox.log" >&2 2>/dev/null
+    e2e_log "windows:"; wmctrl -lpG >&2 2>/dev/null
+    for id in $(xdotool search --onlyvisible --name 'Banterly|Phrases' 2>/dev/null); do
+        e2e_log "window $id: $(xdotool getwindowname "$id" 2>/dev/null)"
+        xprop -id "$id" WM_PROTOCOLS WM_STATE _NET_WM_STATE _NET_WM_ALLOWED_ACTIONS \
+            _MOTIF_WM_HINTS WM_TRANSIENT_FOR >&2 2>/dev/null
+    done
+    e2e_log "program output:"; tail -20 "$E2E_DIR/app.out" >&2 2>/dev/null
+    e2e_log "program log:"; tail -20 "$E2E_APPDIR/banterly.log" >&2 2>/dev/null
+    e2e_log "--- end of diagnosis"
 }
