@@ -385,7 +385,7 @@ e2e_end_program() {
 e2e_diagnose() {
     local id
     e2e_log "--- diagnosis"
-    if kill -0 "${E2E_WM_PID:-0}" 2>/dev/null; then e2e_log "window manager running"
+    if [ -n "$E2E_WM_PID" ] && kill -0 "$E2E_WM_PID" 2>/dev/null; then e2e_log "window manager running"
     else e2e_log "window manager NOT running"; fi
     e2e_log "openbox.log:"; tail -20 "$E2E_DIR/openbox.log" >&2 2>/dev/null
     e2e_log "windows:"; wmctrl -lpG >&2 2>/dev/null
